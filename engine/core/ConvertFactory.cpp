@@ -1,0 +1,54 @@
+// The factory: one explicit table from class id to constructor, in the order the ids are compared.
+#include <new>
+
+#include "AbiGuard.h"
+#include "tavcore.h"
+
+namespace {
+template <class Interface>
+struct ClassEntry {
+  const GUID* classId;
+  Interface* (*create)();  // null: the class is not part of this build yet
+};
+
+const ClassEntry<IConvertSource> kSourceClasses[] = {
+    {&CLSID_CWMAConvSource, nullptr},  {&CLSID_CAudioCDTrack, nullptr},  {&CLSID_CWavConvSource, nullptr},
+    {&CLSID_CAIFFConvSource, nullptr}, {&CLSID_CMIDIConvSource, nullptr}, {&CLSID_CQCPConvSource, nullptr},
+    {&CLSID_CDirectShowConvSource, nullptr},
+};
+
+const ClassEntry<IConvertDestination> kDestinationClasses[] = {
+    {&CLSID_CAIFFConvDest, nullptr}, {&CLSID_CDirectShowConvDest, nullptr}, {&CLSID_COggConvDest, nullptr},
+    {&CLSID_CWavConvDest, nullptr},  {&CLSID_CMP3ConvDest, nullptr},        {&CLSID_CWMAConvDest, nullptr},
+};
+
+template <class Interface, size_t N>
+HRESULT Create(const ClassEntry<Interface> (&classes)[N], const CONVFORMAT* format, const GUID* classId,
+               Interface** out) {
+  if (!classId) return E_NOTIMPL;  // *out stays as the caller left it
+  *out = nullptr;
+  for (const ClassEntry<Interface>& entry : classes) {
+    if (!IsEqualGUID(*entry.classId, *classId)) continue;
+    if (!entry.create) return E_NOTIMPL;
+    Interface* object = entry.create();  // bad_alloc becomes E_OUTOFMEMORY at the boundary
+    object->SetFormatIndex(static_cast<int>(ConvGetFormatPos(format)));
+    *out = object;
+    return S_OK;
+  }
+  return E_NOTIMPL;
+}
+}  // namespace
+
+TAVCORE_API HRESULT WINAPI ConvCreateSource(const CONVFORMAT* format, IConvertSource** out) {
+  return GuardedHResult([&]() -> HRESULT {
+    if (!format || !out) return E_INVALIDARG;
+    return Create(kSourceClasses, format, format->sourceClass, out);
+  });
+}
+
+TAVCORE_API HRESULT WINAPI ConvCreateDest(const CONVFORMAT* format, IConvertDestination** out) {
+  return GuardedHResult([&]() -> HRESULT {
+    if (!format || !out) return E_INVALIDARG;
+    return Create(kDestinationClasses, format, format->destinationClass, out);
+  });
+}
