@@ -41,3 +41,22 @@
 #define IDS_WMA_MODE_AVERAGE_VBR 3057
 #define IDS_WMA_MODE_CBR 3058
 #define IDS_WMA_MODE_CBR_TWO_PASS 3059
+#define IDS_NO_EXTRA_INFORMATION 3134
+#define IDS_UNKNOWN 3135
+
+// Settings dialogs (the template's buttons are shared by every format)
+#define IDC_SET_DEFAULT 1039
+
+// Wave settings dialog
+#define IDD_WAV_SETTINGS 3133
+#define IDC_WAV_CHANNELS 1002
+#define IDC_WAV_RATE 1003
+#define IDC_WAV_BYTES_PER_SECOND 1004
+#define IDC_WAV_BLOCK_ALIGN 1006
+#define IDC_WAV_BITS 1007
+#define IDC_WAV_EXTRA 1008
+#define IDC_WAV_FORMAT 1102
+#define IDC_WAV_CODEC 1103
+
+// "TEXT" resource: WAVE format tag names, UTF-16 with a byte-order mark
+#define IDR_CODEC_NAMES 3115

@@ -132,6 +132,11 @@ TAVCORE_API HRESULT WINAPI ConvGetFormatByName(CONVFORMAT* out, const wchar_t* n
 TAVCORE_API UINT32 WINAPI ConvGetFormatPos(const CONVFORMAT* format);
 TAVCORE_API HRESULT WINAPI ConvCreateSource(const CONVFORMAT* format, IConvertSource** out);
 TAVCORE_API HRESULT WINAPI ConvCreateDest(const CONVFORMAT* format, IConvertDestination** out);
+// Edits the stored default encoder settings of the format's destination: 0 after OK, 0x80004004 after
+// Cancel, 1 when the format has no such settings.
+TAVCORE_API HRESULT WINAPI ConvDefOutputSettings(HWND parent, const CONVFORMAT* format);
+// The one-line description of the stored defaults; 0x80004005 when the format has no such settings.
+TAVCORE_API HRESULT WINAPI ConvDefOutputSettingsString(wchar_t* buf, int cch, const CONVFORMAT* format);
 
 // ---------------------------------------------------------------------------------------------------------------
 // Settings store (HKCU\Software\Quennet\Tavrel) and engine start-up

@@ -1,0 +1,105 @@
+// The modal settings dialog every encoder shares: load, show, read back and save its settings record.
+// A format supplies LoadSettings, SaveSettings, InitControls, ReadControls and may handle OnCommand
+// (its own controls) and OnDestroy (freeing what its controls hold).
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "EngineResources.h"
+#include "resource.h"
+
+template <class Dialog, class Record, int DialogId>
+class CSettingsDlg {
+public:
+  // Runs the dialog over parent: IDOK (1) or IDCANCEL (2); -1 when it cannot be shown.
+  INT_PTR DoModal(HWND parent) {
+    return DialogBoxParamW(ResourceModule(), MAKEINTRESOURCEW(DialogId), parent, &DialogProc,
+                           reinterpret_cast<LPARAM>(this));
+  }
+
+  Record settings;
+  // Set when the dialog edits the stored defaults rather than one destination's settings.
+  bool editingDefaults = false;
+
+protected:
+  HWND window = nullptr;
+
+  void OnCommand(int, int) {}
+  void OnDestroy() {}
+
+private:
+  Dialog& Self() { return static_cast<Dialog&>(*this); }
+
+  void CenterOnParent() {
+    HWND parent = GetParent(window);
+    RECT area;
+    if (parent) GetWindowRect(parent, &area);
+    else SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0);
+    RECT own;
+    GetWindowRect(window, &own);
+    int x = area.left + ((area.right - area.left) - (own.right - own.left)) / 2;
+    int y = area.top + ((area.bottom - area.top) - (own.bottom - own.top)) / 2;
+    SetWindowPos(window, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+
+  void OnInit() {
+    CenterOnParent();
+    if (editingDefaults) {
+      ShowWindow(GetDlgItem(window, IDC_SET_DEFAULT), SW_HIDE);
+      wchar_t title[256] = {};
+      GetWindowTextW(window, title, 256);
+      SetWindowTextW(window, FormatText(256, LoadEngineString(IDS_DEFAULT_TITLE).c_str(), title).c_str());
+    }
+    Self().InitControls();
+  }
+
+  void OnButton(int id, int code) {
+    switch (id) {
+      case IDOK:
+        Self().ReadControls();
+        if (editingDefaults) Self().SaveSettings(settings);
+        EndDialog(window, IDOK);
+        break;
+      case IDCANCEL:
+        EndDialog(window, IDCANCEL);
+        break;
+      case IDC_SET_DEFAULT: {
+        HCURSOR previous = SetCursor(LoadCursorW(nullptr, IDC_WAIT));
+        Self().ReadControls();
+        Self().SaveSettings(settings);
+        SetCursor(previous);
+        break;
+      }
+      default:
+        Self().OnCommand(id, code);
+    }
+  }
+
+  // Window procedures are an edge of the engine: nothing may escape them.
+  static INT_PTR CALLBACK DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    try {
+      if (message == WM_INITDIALOG) {
+        auto* self = reinterpret_cast<CSettingsDlg*>(lParam);
+        SetWindowLongPtrW(hwnd, DWLP_USER, lParam);
+        self->window = hwnd;
+        self->OnInit();
+        return TRUE;
+      }
+      auto* self = reinterpret_cast<CSettingsDlg*>(GetWindowLongPtrW(hwnd, DWLP_USER));
+      if (!self) return FALSE;
+      switch (message) {
+        case WM_COMMAND:
+          self->OnButton(LOWORD(wParam), HIWORD(wParam));
+          return TRUE;
+        case WM_DESTROY:
+          self->Self().OnDestroy();
+          self->window = nullptr;
+          return FALSE;
+      }
+    } catch (...) {
+    }
+    return FALSE;
+  }
+};

@@ -1,0 +1,103 @@
+// One ACM conversion stage of the Wave destination.
+#include "ACMconverter.h"
+
+#include <algorithm>
+#include <cstring>
+
+bool ACMconverter::Open(const WAVEFORMATEX* srcFormat, DWORD formatTag, const WAVEFORMATEX* format, Writer newWriter,
+                        void* newUserData) {
+  Free();
+  writer = newWriter;
+  userData = newUserData;
+  if (!srcFormat || srcFormat->nAvgBytesPerSec == 0) {
+    lastError = MMSYSERR_INVALPARAM;
+    return false;
+  }
+  if (format) {
+    dstFormat = CopyFormat(format);
+  } else if (!AcmSuggestFormat(srcFormat, formatTag, dstFormat, &lastError)) {
+    Free();
+    return false;
+  }
+  lastError = acmStreamOpen(&stream, nullptr, const_cast<WAVEFORMATEX*>(srcFormat),
+                            reinterpret_cast<WAVEFORMATEX*>(dstFormat.data()), nullptr, 0, 0,
+                            ACM_STREAMOPENF_NONREALTIME);
+  if (lastError != MMSYSERR_NOERROR) {
+    stream = nullptr;
+    Free();
+    return false;
+  }
+  // One second of input, in whole blocks.
+  srcChunkSize = srcFormat->nAvgBytesPerSec;
+  if (srcFormat->nBlockAlign > 1) srcChunkSize = std::max<DWORD>(srcChunkSize - srcChunkSize % srcFormat->nBlockAlign, srcFormat->nBlockAlign);
+  lastError = acmStreamSize(stream, srcChunkSize, &dstChunkSize, ACM_STREAMSIZEF_SOURCE);
+  if (lastError != MMSYSERR_NOERROR || dstChunkSize == 0) {
+    if (lastError == MMSYSERR_NOERROR) lastError = ACMERR_NOTPOSSIBLE;
+    Free();
+    return false;
+  }
+  srcBuffer.assign(srcChunkSize, 0);
+  dstBuffer.assign(dstChunkSize, 0);
+  return true;
+}
+
+bool ACMconverter::Feed(DWORD size, const void* data) {
+  if (!stream) return false;
+  const BYTE* bytes = static_cast<const BYTE*>(data);
+  while (size > 0) {
+    DWORD take = std::min(size, srcChunkSize - srcFill);
+    std::memcpy(srcBuffer.data() + srcFill, bytes, take);
+    srcFill += take;
+    bytes += take;
+    size -= take;
+    if (srcFill == srcChunkSize) {
+      if (!Convert()) return false;
+      // A codec that takes nothing from a full buffer would make every later byte wait forever.
+      if (srcFill == srcChunkSize) {
+        lastError = kOutOfOrder;
+        return false;
+      }
+    }
+  }
+  return true;
+}
+
+bool ACMconverter::Convert(bool finish) {
+  if (!stream || srcFill == 0 || dstFill != 0) {
+    lastError = kOutOfOrder;
+    return false;
+  }
+  ACMSTREAMHEADER header = {};
+  header.cbStruct = sizeof(header);
+  header.pbSrc = srcBuffer.data();
+  header.cbSrcLength = srcFill;
+  header.pbDst = dstBuffer.data();
+  header.cbDstLength = dstChunkSize;
+  lastError = acmStreamPrepareHeader(stream, &header, 0);
+  if (lastError != MMSYSERR_NOERROR) return false;
+  lastError = acmStreamConvert(stream, &header, finish ? ACM_STREAMCONVERTF_END : 0);
+  MMRESULT unprepared = acmStreamUnprepareHeader(stream, &header, 0);
+  if (lastError == MMSYSERR_NOERROR) lastError = unprepared;
+  if (lastError != MMSYSERR_NOERROR) return false;
+
+  dstFill = header.cbDstLengthUsed;
+  DWORD used = std::min(header.cbSrcLengthUsed, srcFill);
+  std::memmove(srcBuffer.data(), srcBuffer.data() + used, srcFill - used);
+  srcFill -= used;
+  if (dstFill == 0) return true;
+  if (!writer || !writer(dstBuffer.data(), dstFill, userData)) {
+    lastError = kWriterFailed;
+    return false;
+  }
+  dstFill = 0;
+  return true;
+}
+
+void ACMconverter::Free() {
+  if (stream) acmStreamClose(stream, 0);
+  stream = nullptr;
+  dstFormat.clear();
+  srcBuffer.clear();
+  dstBuffer.clear();
+  srcChunkSize = srcFill = dstChunkSize = dstFill = 0;
+}

@@ -1,0 +1,46 @@
+// Writes WAV files: PCM as it comes, or encoded through one or two ACM stages into the chosen codec.
+#pragma once
+
+#include <windows.h>
+#include <mmsystem.h>
+
+#include "ACMconverter.h"
+#include "DefConvertDestination.h"
+#include "WAVSettings.h"
+
+class CWavConvDest : public CDefConvertDestination {
+public:
+  CWavConvDest();
+  ~CWavConvDest() override;
+
+  bool STDMETHODCALLTYPE GetClassId(GUID* out) override;
+  bool STDMETHODCALLTYPE Open() override;
+  bool STDMETHODCALLTYPE Write(UINT32 size, const void* data) override;
+  bool STDMETHODCALLTYPE Close() override;
+  bool STDMETHODCALLTYPE EstimateSize(UINT32 srcBytes, const WAVEFORMATEX* srcFormat, UINT32* outBytes) override;
+  bool STDMETHODCALLTYPE ShowSettings(HWND parent, IConvertDestination** alsoApplyTo) override;
+  bool STDMETHODCALLTYPE GetSettingsText(wchar_t* buf, int cch) override;
+  bool STDMETHODCALLTYPE SetOption(const wchar_t* name, const wchar_t* value, wchar_t* errorText) override;
+
+  static IConvertDestination* Create() { return new CWavConvDest(); }
+
+  // The settings the next Open uses (the dialog object keeps them).
+  WAVSETTINGS& Settings() { return settings.settings; }
+
+private:
+  bool Fail(const wchar_t* message, ...);
+  bool OpenStages(FormatBytes& fileFormat);
+  static bool WriteToFile(const void* data, DWORD size, void* userData);
+  static bool FeedStage(const void* data, DWORD size, void* userData);
+
+  ACMconverter stage1;
+  ACMconverter stage2;
+  CWAVSettings settings;
+  HMMIO file = nullptr;
+  MMCKINFO riffChunk = {};
+  MMCKINFO formatChunk = {};
+  MMCKINFO dataChunk = {};
+  bool riffOpen = false;
+  bool dataOpen = false;
+  WAVSETTINGS current;
+};
