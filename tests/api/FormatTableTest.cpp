@@ -175,3 +175,29 @@ TEST(ConvertFactory, RowsWithoutAClassAndUnknownClasses) {
   EXPECT_EQ(E_INVALIDARG, ConvCreateSource(&mpeg, nullptr));
   EXPECT_EQ(E_INVALIDARG, ConvCreateDest(&mpeg, nullptr));
 }
+
+TEST(ConvertFactory, CreatesObjectsForTheirRow) {
+  CONVFORMAT wave;
+  ASSERT_EQ(S_OK, ConvGetFormatAt(&wave, 4));
+  IConvertSource* source = nullptr;
+  ASSERT_EQ(S_OK, ConvCreateSource(&wave, &source));
+  ASSERT_NE(nullptr, source);
+  EXPECT_EQ(4, source->GetFormatIndex());
+  GUID id = {};
+  ASSERT_TRUE(source->GetClassId(&id));
+  EXPECT_TRUE(IsEqualGUID(CLSID_CWavConvSource, id));
+  IUnknown* unknown = nullptr;
+  ASSERT_EQ(S_OK, source->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&unknown)));
+  EXPECT_EQ(1u, unknown->Release()) << "the caller holds exactly one reference";
+  EXPECT_EQ(0u, source->Release());
+
+  IConvertDestination* destination = nullptr;
+  ASSERT_EQ(S_OK, ConvCreateDest(&wave, &destination));
+  EXPECT_EQ(4, destination->GetFormatIndex());
+  ASSERT_TRUE(destination->GetClassId(&id));
+  EXPECT_TRUE(IsEqualGUID(CLSID_CWavConvDest, id));
+  void* other = reinterpret_cast<void*>(1);
+  EXPECT_EQ(E_NOINTERFACE, destination->QueryInterface(IID_IConvertSource, &other));
+  EXPECT_EQ(nullptr, other);
+  EXPECT_EQ(0u, destination->Release());
+}

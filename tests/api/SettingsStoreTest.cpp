@@ -145,3 +145,5 @@ TEST_F(SettingsStore, SectionKeysLiveUnderTheProductRoot) {
                                         &read, &size));
   EXPECT_EQ(42u, read);
 }
+
+TEST(ShellServices, OpeningNothingFails) { EXPECT_FALSE(_SHOpen(nullptr, nullptr, nullptr)); }
