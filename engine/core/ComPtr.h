@@ -5,7 +5,7 @@
 
 template <class T>
 class ComPtr {
-public:
+ public:
   ComPtr() = default;
   ComPtr(std::nullptr_t) {}
   // Takes a new reference to p.
@@ -42,6 +42,6 @@ public:
     return &ptr;
   }
 
-private:
+ private:
   T* ptr = nullptr;
 };

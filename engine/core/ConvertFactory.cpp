@@ -14,14 +14,19 @@ struct ClassEntry {
 };
 
 const ClassEntry<IConvertSource> kSourceClasses[] = {
-    {&CLSID_CWMAConvSource, nullptr},  {&CLSID_CAudioCDTrack, nullptr},  {&CLSID_CWavConvSource, &CWavConvSource::Create},
-    {&CLSID_CAIFFConvSource, nullptr}, {&CLSID_CMIDIConvSource, nullptr}, {&CLSID_CQCPConvSource, nullptr},
+    {&CLSID_CWMAConvSource, nullptr},
+    {&CLSID_CAudioCDTrack, nullptr},
+    {&CLSID_CWavConvSource, &CWavConvSource::Create},
+    {&CLSID_CAIFFConvSource, nullptr},
+    {&CLSID_CMIDIConvSource, nullptr},
+    {&CLSID_CQCPConvSource, nullptr},
     {&CLSID_CDirectShowConvSource, nullptr},
 };
 
 const ClassEntry<IConvertDestination> kDestinationClasses[] = {
-    {&CLSID_CAIFFConvDest, nullptr}, {&CLSID_CDirectShowConvDest, nullptr}, {&CLSID_COggConvDest, nullptr},
-    {&CLSID_CWavConvDest, &CWavConvDest::Create},  {&CLSID_CMP3ConvDest, nullptr},        {&CLSID_CWMAConvDest, nullptr},
+    {&CLSID_CAIFFConvDest, nullptr}, {&CLSID_CDirectShowConvDest, nullptr},
+    {&CLSID_COggConvDest, nullptr},  {&CLSID_CWavConvDest, &CWavConvDest::Create},
+    {&CLSID_CMP3ConvDest, nullptr},  {&CLSID_CWMAConvDest, nullptr},
 };
 
 template <class Interface, size_t N>

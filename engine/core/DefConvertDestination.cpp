@@ -46,6 +46,12 @@ bool CDefConvertDestination::Open() {
   return true;
 }
 
+bool CDefConvertDestination::Fail(const std::wstring& message) {
+  Close();
+  LogError(L"%s", message.c_str());
+  return false;
+}
+
 bool CDefConvertDestination::GetMetadata(IMetadata**) { return false; }
 
 bool CDefConvertDestination::SetSource(IConvertSource* src) {

@@ -1,13 +1,14 @@
 // Base of every destination: file name, format row, the PCM it receives, the source it converts from.
 #pragma once
 
+#include <string>
+
 #include "DefErrLog.h"
 #include "RefCounted.h"
 #include "tavcore.h"
 
-class CDefConvertDestination : public CRefCounted<IConvertDestination, IID_IConvertDestination>,
-                               public CDefErrLog {
-public:
+class CDefConvertDestination : public CRefCounted<IConvertDestination, IID_IConvertDestination>, public CDefErrLog {
+ public:
   ~CDefConvertDestination() override;
 
   int STDMETHODCALLTYPE GetFormatIndex() override { return formatIndex; }
@@ -26,8 +27,10 @@ public:
   bool STDMETHODCALLTYPE SetOption(const wchar_t* name, const wchar_t* value, wchar_t* errorText) override;
   void STDMETHODCALLTYPE SetCallback(IConvertCallback* cb) override { callback = cb; }
 
-protected:
+ protected:
   CDefConvertDestination() = default;
+  // Closes, logs the message and returns false: how every failing step of Open ends.
+  bool Fail(const std::wstring& message);
 
   int formatIndex = -1;
   wchar_t fileName[MAX_PATH] = {};

@@ -50,6 +50,12 @@ bool CDefConvertSource::Open() {
   return true;
 }
 
+bool CDefConvertSource::Fail(const std::wstring& message) {
+  Close();
+  LogError(L"%s", message.c_str());
+  return false;
+}
+
 bool CDefConvertSource::SetStartTime(int ms) {
   startTimeMs = ms;
   return true;

@@ -1,12 +1,14 @@
 // Base of every source: file name, format row, open state, data size and the PCM format it delivers.
 #pragma once
 
+#include <string>
+
 #include "DefErrLog.h"
 #include "RefCounted.h"
 #include "tavcore.h"
 
 class CDefConvertSource : public CRefCounted<IConvertSource, IID_IConvertSource>, public CDefErrLog {
-public:
+ public:
   bool STDMETHODCALLTYPE SetFileName(const wchar_t* path) override;
   bool STDMETHODCALLTYPE GetFileName(wchar_t* buf, int cch) override;
   int STDMETHODCALLTYPE GetFormatIndex() override { return formatIndex; }
@@ -24,12 +26,14 @@ public:
   bool STDMETHODCALLTYPE GetFormat(WAVEFORMATEX* out) override;
   void STDMETHODCALLTYPE SetCallback(IConvertCallback* cb) override { callback = cb; }
 
-protected:
+ protected:
   CDefConvertSource() = default;
+  // Closes, logs the message and returns false: how every failing step of Open ends.
+  bool Fail(const std::wstring& message);
 
   int startTimeMs = -1;  // -1 or 0: from the beginning
   wchar_t fileName[MAX_PATH] = {};
-  UINT32 dataSize = 0;   // PCM bytes the source delivers
+  UINT32 dataSize = 0;  // PCM bytes the source delivers
   WAVEFORMATEX format = {};
   BOOL opened = FALSE;
   int formatIndex = -1;

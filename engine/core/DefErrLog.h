@@ -4,10 +4,10 @@
 #include "tavcore.h"
 
 class CDefErrLog {
-public:
+ public:
   static constexpr size_t kMessageCapacity = 1024;
 
-protected:
+ protected:
   // Formats (cut to 1024 characters), appends "\n" and sends the line with style "e" / "i".
   // Without a callback the line is dropped.
   void LogError(const wchar_t* format, ...);
@@ -15,6 +15,6 @@ protected:
 
   IConvertCallback* callback = nullptr;  // borrowed, never reference-counted
 
-private:
+ private:
   void Send(const wchar_t* style, const wchar_t* format, va_list args);
 };

@@ -33,8 +33,8 @@ const FormatRow kRows[kConvFormatCount] = {
     {EXTENSIONS(L".mpc"), IDS_FORMAT_MPC, 0x4, L"Musepack MPC", &CLSID_CDirectShowConvSource, nullptr},
     {EXTENSIONS(L".ac3"), IDS_FORMAT_AC3, 0x4, L"AC3", &CLSID_CDirectShowConvSource, nullptr},
     {EXTENSIONS(L".flac"), IDS_FORMAT_FLAC, 0x4, L"FLAC", &CLSID_CDirectShowConvSource, nullptr},
-    {EXTENSIONS(L".ra\0.rm\0.ram\0.rmvb\0.rmj"), IDS_FORMAT_REALAUDIO, 0x4, L"RealAudio",
-     &CLSID_CDirectShowConvSource, nullptr},
+    {EXTENSIONS(L".ra\0.rm\0.ram\0.rmvb\0.rmj"), IDS_FORMAT_REALAUDIO, 0x4, L"RealAudio", &CLSID_CDirectShowConvSource,
+     nullptr},
     {EXTENSIONS(L".ape"), IDS_FORMAT_APE, 0x4, L"Monkey's APE", &CLSID_CDirectShowConvSource, nullptr},
 };
 #undef EXTENSIONS

@@ -4,7 +4,7 @@
 #include "tavcore.h"
 
 class Normalizer final : public INormalizer {
-public:
+ public:
   HRESULT STDMETHODCALLTYPE Destroy() override;
   HRESULT STDMETHODCALLTYPE Init(const WAVEFORMATEX* fmt) override;
   HRESULT STDMETHODCALLTYPE Analyze(UINT32 size, const void* data) override;
@@ -12,7 +12,7 @@ public:
   HRESULT STDMETHODCALLTYPE GetGain(double* out) override;
   HRESULT STDMETHODCALLTYPE SetGain(double g) override;
 
-private:
+ private:
   WAVEFORMATEX format = {};
   double peak = 0.0;
   // Stays as it was while only silence has been analysed (silence times any gain is silence).

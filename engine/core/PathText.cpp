@@ -55,7 +55,8 @@ bool CreateFolderChain(const std::wstring& folder) {
   for (size_t pos = PathRootLength(folder); pos < folder.size(); ++pos) {
     if (!IsSeparator(folder[pos])) continue;
     std::wstring prefix = folder.substr(0, pos);
-    if (!prefix.empty() && !IsSeparator(prefix.back()) && !IsDirectory(prefix)) CreateDirectoryW(prefix.c_str(), nullptr);
+    if (!prefix.empty() && !IsSeparator(prefix.back()) && !IsDirectory(prefix))
+      CreateDirectoryW(prefix.c_str(), nullptr);
   }
   CreateDirectoryW(folder.c_str(), nullptr);
   return IsDirectory(folder);

@@ -6,7 +6,7 @@
 
 template <class Interface, const IID& InterfaceId>
 class CRefCounted : public Interface {
-public:
+ public:
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
     if (!out) return E_POINTER;
     if (IsEqualGUID(iid, IID_IUnknown) || IsEqualGUID(iid, InterfaceId)) {
@@ -25,11 +25,11 @@ public:
     return remaining;
   }
 
-protected:
+ protected:
   CRefCounted() = default;
   CRefCounted(const CRefCounted&) = delete;
   CRefCounted& operator=(const CRefCounted&) = delete;
 
-private:
+ private:
   ULONG refCount = 1;  // the creator's reference
 };

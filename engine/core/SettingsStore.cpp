@@ -43,13 +43,13 @@ bool OpenSettingsRoot() {
   if (RegOpenKeyExW(HKEY_CURRENT_USER, L"Software", 0, KEY_READ | KEY_WRITE, &software) != ERROR_SUCCESS) return false;
   UniqueRegKey softwareKey(software);
   HKEY vendor = nullptr;
-  if (RegCreateKeyExW(software, L"Quennet", 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_READ | KEY_WRITE, nullptr,
-                      &vendor, nullptr) != ERROR_SUCCESS)
+  if (RegCreateKeyExW(software, L"Quennet", 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_READ | KEY_WRITE, nullptr, &vendor,
+                      nullptr) != ERROR_SUCCESS)
     return false;
   UniqueRegKey vendorKey(vendor);
   HKEY product = nullptr;
-  if (RegCreateKeyExW(vendor, L"Tavrel", 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_READ | KEY_WRITE, nullptr,
-                      &product, nullptr) != ERROR_SUCCESS)
+  if (RegCreateKeyExW(vendor, L"Tavrel", 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_READ | KEY_WRITE, nullptr, &product,
+                      nullptr) != ERROR_SUCCESS)
     return false;
   root.key.Reset(product);
   return true;

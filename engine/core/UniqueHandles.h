@@ -7,7 +7,7 @@
 
 template <class Handle, class Traits>
 class UniqueHandleOf {
-public:
+ public:
   UniqueHandleOf() = default;
   explicit UniqueHandleOf(Handle h) : handle(h) {}
   UniqueHandleOf(const UniqueHandleOf&) = delete;
@@ -27,7 +27,7 @@ public:
   Handle Get() const { return handle; }
   explicit operator bool() const { return handle != Traits::Invalid(); }
 
-private:
+ private:
   Handle handle = Traits::Invalid();
 };
 
@@ -48,7 +48,7 @@ struct ModuleTraits {
   static void Close(HMODULE h) { FreeLibrary(h); }
 };
 
-using UniqueHandle = UniqueHandleOf<HANDLE, KernelHandleTraits>;   // events, threads, semaphores
-using UniqueFile = UniqueHandleOf<HANDLE, FileHandleTraits>;       // CreateFile results
+using UniqueHandle = UniqueHandleOf<HANDLE, KernelHandleTraits>;  // events, threads, semaphores
+using UniqueFile = UniqueHandleOf<HANDLE, FileHandleTraits>;      // CreateFile results
 using UniqueRegKey = UniqueHandleOf<HKEY, RegKeyTraits>;
 using UniqueModule = UniqueHandleOf<HMODULE, ModuleTraits>;

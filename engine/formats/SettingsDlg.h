@@ -12,7 +12,7 @@
 
 template <class Dialog, class Record, int DialogId>
 class CSettingsDlg {
-public:
+ public:
   // Runs the dialog over parent: IDOK (1) or IDCANCEL (2); -1 when it cannot be shown.
   INT_PTR DoModal(HWND parent) {
     return DialogBoxParamW(ResourceModule(), MAKEINTRESOURCEW(DialogId), parent, &DialogProc,
@@ -23,20 +23,22 @@ public:
   // Set when the dialog edits the stored defaults rather than one destination's settings.
   bool editingDefaults = false;
 
-protected:
+ protected:
   HWND window = nullptr;
 
   void OnCommand(int, int) {}
   void OnDestroy() {}
 
-private:
+ private:
   Dialog& Self() { return static_cast<Dialog&>(*this); }
 
   void CenterOnParent() {
     HWND parent = GetParent(window);
     RECT area;
-    if (parent) GetWindowRect(parent, &area);
-    else SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0);
+    if (parent)
+      GetWindowRect(parent, &area);
+    else
+      SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0);
     RECT own;
     GetWindowRect(window, &own);
     int x = area.left + ((area.right - area.left) - (own.right - own.left)) / 2;

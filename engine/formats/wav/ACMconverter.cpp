@@ -19,9 +19,9 @@ bool ACMconverter::Open(const WAVEFORMATEX* srcFormat, DWORD formatTag, const WA
     Free();
     return false;
   }
-  lastError = acmStreamOpen(&stream, nullptr, const_cast<WAVEFORMATEX*>(srcFormat),
-                            reinterpret_cast<WAVEFORMATEX*>(dstFormat.data()), nullptr, 0, 0,
-                            ACM_STREAMOPENF_NONREALTIME);
+  lastError =
+      acmStreamOpen(&stream, nullptr, const_cast<WAVEFORMATEX*>(srcFormat),
+                    reinterpret_cast<WAVEFORMATEX*>(dstFormat.data()), nullptr, 0, 0, ACM_STREAMOPENF_NONREALTIME);
   if (lastError != MMSYSERR_NOERROR) {
     stream = nullptr;
     Free();
@@ -29,7 +29,8 @@ bool ACMconverter::Open(const WAVEFORMATEX* srcFormat, DWORD formatTag, const WA
   }
   // One second of input, in whole blocks.
   srcChunkSize = srcFormat->nAvgBytesPerSec;
-  if (srcFormat->nBlockAlign > 1) srcChunkSize = std::max<DWORD>(srcChunkSize - srcChunkSize % srcFormat->nBlockAlign, srcFormat->nBlockAlign);
+  if (srcFormat->nBlockAlign > 1)
+    srcChunkSize = std::max<DWORD>(srcChunkSize - srcChunkSize % srcFormat->nBlockAlign, srcFormat->nBlockAlign);
   lastError = acmStreamSize(stream, srcChunkSize, &dstChunkSize, ACM_STREAMSIZEF_SOURCE);
   if (lastError != MMSYSERR_NOERROR || dstChunkSize == 0) {
     if (lastError == MMSYSERR_NOERROR) lastError = ACMERR_NOTPOSSIBLE;

@@ -12,7 +12,7 @@
 #include "AcmCatalog.h"
 
 class ACMconverter {
-public:
+ public:
   using Writer = bool (*)(const void* data, DWORD size, void* userData);
 
   // The converter's own codes in lastError: a conversion attempted out of order, and a refusing writer.
@@ -39,7 +39,7 @@ public:
   Writer writer = nullptr;
   MMRESULT lastError = MMSYSERR_NOERROR;
 
-private:
+ private:
   FormatBytes dstFormat;
   DWORD srcChunkSize = 0;
   DWORD srcFill = 0;

@@ -51,8 +51,7 @@ std::vector<AcmFormat> AcmFormats(DWORD tag) {
   details.dwFormatTag = tag;
   details.pwfx = format;
   details.cbwfx = kFormatEnumBufferSize;
-  acmFormatEnumW(nullptr, &details, CollectFormat, reinterpret_cast<DWORD_PTR>(&formats),
-                 ACM_FORMATENUMF_WFORMATTAG);
+  acmFormatEnumW(nullptr, &details, CollectFormat, reinterpret_cast<DWORD_PTR>(&formats), ACM_FORMATENUMF_WFORMATTAG);
   return formats;
 }
 

@@ -52,8 +52,8 @@ void CWAVSettings::InitControls() {
   std::wstring defaultItem = LoadEngineString(IDS_DEFAULT_TITLE);
   int selected = -1;
   for (const AcmCodec& codec : AcmCodecs()) {
-    std::wstring text = codec.tag == WAVE_FORMAT_PCM ? FormatText(256, defaultItem.c_str(), codec.name.c_str())
-                                                     : codec.name;
+    std::wstring text =
+        codec.tag == WAVE_FORMAT_PCM ? FormatText(256, defaultItem.c_str(), codec.name.c_str()) : codec.name;
     LRESULT item = Send(window, IDC_WAV_CODEC, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
     if (item < 0) continue;
     Send(window, IDC_WAV_CODEC, CB_SETITEMDATA, static_cast<WPARAM>(item), codec.tag);
@@ -109,7 +109,9 @@ void CWAVSettings::ShowDetails() {
   const FormatBytes* bytes = SelectedFormat(&automatic);
   const WAVEFORMATEX* format = bytes ? AsFormat(*bytes) : nullptr;
   std::wstring unknown = LoadEngineString(IDS_UNKNOWN);
-  auto show = [&](int id, const std::wstring& text) { SetDlgItemTextW(window, id, format ? text.c_str() : unknown.c_str()); };
+  auto show = [&](int id, const std::wstring& text) {
+    SetDlgItemTextW(window, id, format ? text.c_str() : unknown.c_str());
+  };
   if (format) {
     const char* layout = format->nChannels == 1 ? "Mono" : format->nChannels == 2 ? "Stereo" : "Unknown";
     show(IDC_WAV_CHANNELS, FormatText(128, LoadEngineString(IDS_CODEC_ITEM).c_str(), format->nChannels, layout));
@@ -120,8 +122,8 @@ void CWAVSettings::ShowDetails() {
     show(IDC_WAV_BITS, FormatText(128, LoadEngineString(IDS_BITS).c_str(), static_cast<int>(format->wBitsPerSample)));
     show(IDC_WAV_EXTRA, format->cbSize ? ByteSize(format->cbSize) : LoadEngineString(IDS_NO_EXTRA_INFORMATION));
   } else {
-    for (int id : {IDC_WAV_CHANNELS, IDC_WAV_RATE, IDC_WAV_BYTES_PER_SECOND, IDC_WAV_BLOCK_ALIGN, IDC_WAV_BITS,
-                   IDC_WAV_EXTRA})
+    for (int id :
+         {IDC_WAV_CHANNELS, IDC_WAV_RATE, IDC_WAV_BYTES_PER_SECOND, IDC_WAV_BLOCK_ALIGN, IDC_WAV_BITS, IDC_WAV_EXTRA})
       show(id, L"");
   }
   BOOL chosen = format != nullptr || automatic;

@@ -10,7 +10,7 @@
 #include "resource.h"
 
 struct WAVSETTINGS {
-  FormatBytes format;         // the exact output format; empty = automatic
+  FormatBytes format;  // the exact output format; empty = automatic
   UINT32 formatTag = WAVE_FORMAT_PCM;
 
   UINT32 FormatSize() const { return static_cast<UINT32>(format.size()); }
@@ -22,7 +22,7 @@ struct WAVSETTINGS {
 std::wstring DescribeWavSettings(const WAVSETTINGS& settings);
 
 class CWAVSettings : public CSettingsDlg<CWAVSettings, WAVSETTINGS, IDD_WAV_SETTINGS> {
-public:
+ public:
   CWAVSettings() = default;
   CWAVSettings(const CWAVSettings&) = delete;
   CWAVSettings& operator=(const CWAVSettings&) = delete;
@@ -35,7 +35,7 @@ public:
   void OnCommand(int id, int code);
   void OnDestroy();
 
-private:
+ private:
   void FillFormats();
   void ShowDetails();
   void ClearFormatItems();

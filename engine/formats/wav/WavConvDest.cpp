@@ -6,6 +6,7 @@
 
 #include "EngineResources.h"
 #include "PathText.h"
+#include "PcmFormat.h"
 
 namespace {
 const wchar_t kErrorHelp[] =
@@ -19,20 +20,9 @@ struct PcmShape {
 const PcmShape kIntermediateShapes[] = {{16, 2}, {16, 1}, {8, 2}, {8, 1}};
 const DWORD kIntermediateRates[] = {44100, 22050, 11025, 8000};
 
-WAVEFORMATEX Pcm(WORD bits, WORD channels, DWORD rate) {
-  WAVEFORMATEX format = {};
-  format.wFormatTag = WAVE_FORMAT_PCM;
-  format.nChannels = channels;
-  format.nSamplesPerSec = rate;
-  format.wBitsPerSample = bits;
-  format.nBlockAlign = static_cast<WORD>(channels * bits / 8);
-  format.nAvgBytesPerSec = format.nBlockAlign * rate;
-  return format;
-}
-
 bool CanConvert(const WAVEFORMATEX* from, const WAVEFORMATEX* to) {
-  return acmStreamOpen(nullptr, nullptr, const_cast<WAVEFORMATEX*>(from), const_cast<WAVEFORMATEX*>(to), nullptr, 0,
-                       0, ACM_STREAMOPENF_QUERY | ACM_STREAMOPENF_NONREALTIME) == MMSYSERR_NOERROR;
+  return acmStreamOpen(nullptr, nullptr, const_cast<WAVEFORMATEX*>(from), const_cast<WAVEFORMATEX*>(to), nullptr, 0, 0,
+                       ACM_STREAMOPENF_QUERY | ACM_STREAMOPENF_NONREALTIME) == MMSYSERR_NOERROR;
 }
 
 void SetErrorText(wchar_t* errorText, const wchar_t* text) {
@@ -50,16 +40,6 @@ bool CWavConvDest::GetClassId(GUID* out) {
   return true;
 }
 
-bool CWavConvDest::Fail(const wchar_t* message, ...) {
-  Close();
-  va_list args;
-  va_start(args, message);
-  std::wstring text = FormatTextV(kMessageCapacity, message, args);
-  va_end(args);
-  LogError(L"%s", text.c_str());
-  return false;
-}
-
 bool CWavConvDest::Open() {
   if (format.nBlockAlign == 0 || format.nAvgBytesPerSec == 0) {
     LogError(L"The PCM format of the output is not set");
@@ -72,7 +52,8 @@ bool CWavConvDest::Open() {
 
   riffChunk = MMCKINFO{};
   riffChunk.fccType = mmioFOURCC('W', 'A', 'V', 'E');
-  if (mmioCreateChunk(file, &riffChunk, MMIO_CREATERIFF) != MMSYSERR_NOERROR) return Fail(L"Wave chunk cannot be created");
+  if (mmioCreateChunk(file, &riffChunk, MMIO_CREATERIFF) != MMSYSERR_NOERROR)
+    return Fail(L"Wave chunk cannot be created");
   riffOpen = true;
   formatChunk = MMCKINFO{};
   formatChunk.ckid = mmioFOURCC('f', 'm', 't', ' ');
@@ -109,7 +90,7 @@ bool CWavConvDest::OpenStages(FormatBytes& fileFormat) {
   bool found = false;
   for (const PcmShape& shape : kIntermediateShapes) {
     for (DWORD rate : kIntermediateRates) {
-      WAVEFORMATEX candidate = Pcm(shape.bits, shape.channels, rate);
+      WAVEFORMATEX candidate = MakePcmFormat(shape.bits, shape.channels, rate);
       FormatBytes target;
       const WAVEFORMATEX* goal = chosen;
       if (!goal && AcmSuggestFormat(&candidate, current.formatTag, target, nullptr)) goal = AsFormat(target);
@@ -122,14 +103,17 @@ bool CWavConvDest::OpenStages(FormatBytes& fileFormat) {
     if (found) break;
   }
   if (!found) {
-    Fail(L"Conversion stream cannot be opened (ACM error %d)", static_cast<int>(firstError));
+    Fail(FormatText(kMessageCapacity, L"Conversion stream cannot be opened (ACM error %d)",
+                    static_cast<int>(firstError)));
     LogInfo(L"%s", kErrorHelp);
     return false;
   }
   if (!stage1.Open(&format, WAVE_FORMAT_PCM, &intermediate, &FeedStage, &stage2))
-    return Fail(L"PCM conversion stream cannot be opened (ACM error %d)", static_cast<int>(stage1.lastError));
+    return Fail(FormatText(kMessageCapacity, L"PCM conversion stream cannot be opened (ACM error %d)",
+                           static_cast<int>(stage1.lastError)));
   if (!stage2.Open(&intermediate, current.formatTag, chosen, &WriteToFile, file))
-    return Fail(L"Conversion stream cannot be opened (ACM error %d)", static_cast<int>(stage2.lastError));
+    return Fail(FormatText(kMessageCapacity, L"Conversion stream cannot be opened (ACM error %d)",
+                           static_cast<int>(stage2.lastError)));
   fileFormat = CopyFormat(stage2.OutputFormat());
   return true;
 }

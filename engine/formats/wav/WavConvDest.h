@@ -9,7 +9,7 @@
 #include "WAVSettings.h"
 
 class CWavConvDest : public CDefConvertDestination {
-public:
+ public:
   CWavConvDest();
   ~CWavConvDest() override;
 
@@ -27,8 +27,7 @@ public:
   // The settings the next Open uses (the dialog object keeps them).
   WAVSETTINGS& Settings() { return settings.settings; }
 
-private:
-  bool Fail(const wchar_t* message, ...);
+ private:
   bool OpenStages(FormatBytes& fileFormat);
   static bool WriteToFile(const void* data, DWORD size, void* userData);
   static bool FeedStage(const void* data, DWORD size, void* userData);

@@ -19,9 +19,13 @@ const wchar_t kMissingCodecHelp[] =
 // The subtype of a WAVE_FORMAT_EXTENSIBLE record that means plain PCM.
 constexpr GUID kSubtypePcm = {0x00000001, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71}};
 
-DWORD ReadUint32(const BYTE* bytes) { return bytes[0] | bytes[1] << 8 | bytes[2] << 16 | static_cast<DWORD>(bytes[3]) << 24; }
+DWORD ReadUint32(const BYTE* bytes) {
+  return bytes[0] | bytes[1] << 8 | bytes[2] << 16 | static_cast<DWORD>(bytes[3]) << 24;
+}
 
-bool ReadExactly(HMMIO file, void* buffer, LONG size) { return mmioRead(file, static_cast<HPSTR>(buffer), size) == size; }
+bool ReadExactly(HMMIO file, void* buffer, LONG size) {
+  return mmioRead(file, static_cast<HPSTR>(buffer), size) == size;
+}
 }  // namespace
 
 CWavConvSource::~CWavConvSource() { Close(); }
@@ -30,16 +34,6 @@ bool CWavConvSource::GetClassId(GUID* out) {
   if (!out) return false;
   *out = CLSID_CWavConvSource;
   return true;
-}
-
-bool CWavConvSource::Fail(const wchar_t* message, ...) {
-  Close();
-  va_list args;
-  va_start(args, message);
-  std::wstring text = FormatTextV(kMessageCapacity, message, args);
-  va_end(args);
-  LogError(L"%s", text.c_str());
-  return false;
 }
 
 bool CWavConvSource::Open() {
@@ -71,7 +65,8 @@ bool CWavConvSource::Open() {
 // Walks the sub-chunks of the RIFF/WAVE chunk: the first "fmt " and the first "data" are kept.
 bool CWavConvSource::ParseChunks(bool* haveFormat) {
   BYTE riff[12];
-  if (!ReadExactly(file, riff, sizeof(riff)) || std::memcmp(riff, "RIFF", 4) != 0 || std::memcmp(riff + 8, "WAVE", 4) != 0)
+  if (!ReadExactly(file, riff, sizeof(riff)) || std::memcmp(riff, "RIFF", 4) != 0 ||
+      std::memcmp(riff + 8, "WAVE", 4) != 0)
     return Fail(kInvalid);
   const unsigned long long riffEnd = 8ull + ReadUint32(riff + 4);
   bool haveData = false;
@@ -117,20 +112,22 @@ bool CWavConvSource::OpenDecoder() {
   // A tag no driver handles is a missing codec, whatever a suggestion would answer.
   if (AcmCodecName(header->wFormatTag).empty()) {
     std::wstring name = MissingCodecName(header->wFormatTag);
-    Fail(L"Required Codec '%s' not present on your computer.", name.c_str());
+    Fail(FormatText(kMessageCapacity, L"Required Codec '%s' not present on your computer.", name.c_str()));
     LogInfo(L"%s", kMissingCodecHelp);
     return false;
   }
   MMRESULT result = acmFormatSuggest(nullptr, const_cast<WAVEFORMATEX*>(header), &format, sizeof(WAVEFORMATEX),
                                      ACM_FORMATSUGGESTF_WFORMATTAG);
   if (result != MMSYSERR_NOERROR)
-    return Fail(L"PCM format \"suggestion\" for the Wave file failed (ACM error %d)", static_cast<int>(result));
+    return Fail(FormatText(kMessageCapacity, L"PCM format \"suggestion\" for the Wave file failed (ACM error %d)",
+                           static_cast<int>(result)));
   format.cbSize = 0;
   result = acmStreamOpen(&acmStream, nullptr, const_cast<WAVEFORMATEX*>(header), &format, nullptr, 0, 0,
                          ACM_STREAMOPENF_NONREALTIME);
   if (result != MMSYSERR_NOERROR) {
     acmStream = nullptr;
-    return Fail(L"Conversion stream cannot be opened (ACM error %d)", static_cast<int>(result));
+    return Fail(
+        FormatText(kMessageCapacity, L"Conversion stream cannot be opened (ACM error %d)", static_cast<int>(result)));
   }
   dataSize = MulDivRounded(dataLeft, format.nAvgBytesPerSec, header->nAvgBytesPerSec);
   return true;

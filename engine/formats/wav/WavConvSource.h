@@ -12,7 +12,7 @@
 #include "DefConvertSource.h"
 
 class CWavConvSource : public CDefConvertSource {
-public:
+ public:
   ~CWavConvSource() override;
 
   bool STDMETHODCALLTYPE GetClassId(GUID* out) override;
@@ -22,9 +22,7 @@ public:
 
   static IConvertSource* Create() { return new CWavConvSource(); }
 
-private:
-  // Closes, logs the message and fails: every failing step of Open ends here.
-  bool Fail(const wchar_t* message, ...);
+ private:
   bool ParseChunks(bool* haveFormat);
   bool OpenDecoder();
   bool ReadPcm(IPlayCallback* sink);

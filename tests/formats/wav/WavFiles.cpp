@@ -6,6 +6,8 @@
 #include <cmath>
 #include <cstring>
 
+#include "PcmFormat.h"
+
 namespace {
 constexpr double kTwoPi = 6.283185307179586;
 
@@ -19,16 +21,7 @@ uint32_t GetUint32(const std::string& bytes, size_t at) {
 }
 }  // namespace
 
-WAVEFORMATEX PcmFormat(WORD bits, WORD channels, DWORD rate) {
-  WAVEFORMATEX format = {};
-  format.wFormatTag = WAVE_FORMAT_PCM;
-  format.nChannels = channels;
-  format.nSamplesPerSec = rate;
-  format.wBitsPerSample = bits;
-  format.nBlockAlign = static_cast<WORD>(channels * bits / 8);
-  format.nAvgBytesPerSec = rate * format.nBlockAlign;
-  return format;
-}
+WAVEFORMATEX PcmFormat(WORD bits, WORD channels, DWORD rate) { return MakePcmFormat(bits, channels, rate); }
 
 std::string PcmSignal(const WAVEFORMATEX& format, size_t frames) {
   std::string out;

@@ -35,7 +35,7 @@ inline const WAVEFORMATEX* FormatOf(const ParsedWave& wave) {
 
 // A sink that keeps every block and can refuse after a number of calls.
 class CollectingSink : public IPlayCallback {
-public:
+ public:
   bool STDMETHODCALLTYPE OnData(const void* data, UINT32 size) override {
     blocks.push_back(size);
     bytes.append(static_cast<const char*>(data), size);

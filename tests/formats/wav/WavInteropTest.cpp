@@ -32,10 +32,10 @@ TEST(WavInterop, ReadsFilesMadeByOtherTools) {
     DWORD rate;
     bool exact;  // PCM and G.711 decode exactly; ADPCM decoders may round differently
   } cases[] = {
-      {L"sox-pcm16-stereo", 2, 16, 22050, true}, {L"sox-pcm8-mono", 1, 8, 22050, true},
-      {L"sox-pcm24-stereo", 2, 24, 22050, true}, {L"sox-ima-adpcm", 1, 16, 22050, false},
-      {L"sox-ms-adpcm", 2, 16, 22050, false},    {L"sox-ulaw", 1, 16, 8000, true},
-      {L"sox-alaw", 1, 16, 8000, true},          {L"ffmpeg-u8-odd", 1, 8, 11025, true},
+      {L"sox-pcm16-stereo", 2, 16, 22050, true},  {L"sox-pcm8-mono", 1, 8, 22050, true},
+      {L"sox-pcm24-stereo", 2, 24, 22050, true},  {L"sox-ima-adpcm", 1, 16, 22050, false},
+      {L"sox-ms-adpcm", 2, 16, 22050, false},     {L"sox-ulaw", 1, 16, 8000, true},
+      {L"sox-alaw", 1, 16, 8000, true},           {L"ffmpeg-u8-odd", 1, 8, 11025, true},
       {L"ffmpeg-s16-stereo", 2, 16, 16000, true},
   };
   for (const Case& c : cases) {

@@ -13,7 +13,7 @@ constexpr int kChannelsLabel = 1002;
 
 // Every test starts and ends without stored Wave defaults.
 class WavSettingsDialog : public testing::Test {
-protected:
+ protected:
   void SetUp() override { WritePString(L"WAV", nullptr, nullptr); }
   void TearDown() override { WritePString(L"WAV", nullptr, nullptr); }
 

@@ -90,8 +90,8 @@ TEST(WavSource, MissingCodecAddsAHelpLine) {
   TempFolder temp;
   WAVEFORMATEX format = PcmFormat(16, 1, 8000);
   format.wFormatTag = 0xABCD;
-  ASSERT_TRUE(WriteFileBytes(temp / L"x.wav", RiffWave(Chunk("fmt ", FormatChunkPayload(format, 18)) +
-                                                        Chunk("data", std::string(100, 'x')))));
+  ASSERT_TRUE(WriteFileBytes(
+      temp / L"x.wav", RiffWave(Chunk("fmt ", FormatChunkPayload(format, 18)) + Chunk("data", std::string(100, 'x')))));
   DecodeResult result = Decode(temp / L"x.wav");
   ASSERT_EQ(2u, result.log.lines.size());
   EXPECT_EQ(L"i", result.log.lines[1].style);
@@ -109,8 +109,9 @@ TEST(WavSource, PcmLayoutsAndChunks) {
     WAVEFORMATEX format = PcmFormat(c.bits, c.channels, c.rate);
     std::string samples = PcmSignal(format, c.frames);
     // Extra chunks before and after the data, an odd-sized data chunk for 8-bit mono, a 16-byte "fmt ".
-    std::string file = RiffWave(Chunk("LIST", "INFOISFT\x05\0\0\0test\0", true) + Chunk("fmt ", FormatChunkPayload(format)) +
-                                Chunk("data", samples) + Chunk("junk", "trailing"));
+    std::string file =
+        RiffWave(Chunk("LIST", "INFOISFT\x05\0\0\0test\0", true) + Chunk("fmt ", FormatChunkPayload(format)) +
+                 Chunk("data", samples) + Chunk("junk", "trailing"));
     ASSERT_TRUE(WriteFileBytes(temp / L"in.wav", file));
     DecodeResult result = Decode(temp / L"in.wav");
     ASSERT_TRUE(result.opened && result.read) << c.bits << "-bit";
@@ -176,9 +177,10 @@ TEST(WavSource, CompressedDataThroughTheAcm) {
   ASSERT_TRUE(result.opened && result.read);
   EXPECT_EQ(WAVE_FORMAT_PCM, result.format.wFormatTag);
   EXPECT_EQ(16, result.format.wBitsPerSample);
-  UINT32 expected = static_cast<UINT32>(
-      (static_cast<unsigned long long>(ima.data.size()) * result.format.nAvgBytesPerSec + FormatOf(ima)->nAvgBytesPerSec / 2) /
-      FormatOf(ima)->nAvgBytesPerSec);
+  UINT32 expected =
+      static_cast<UINT32>((static_cast<unsigned long long>(ima.data.size()) * result.format.nAvgBytesPerSec +
+                           FormatOf(ima)->nAvgBytesPerSec / 2) /
+                          FormatOf(ima)->nAvgBytesPerSec);
   EXPECT_EQ(expected, result.dataSize) << "payload x PCM rate / ADPCM rate";
   // ADPCM is lossy, but the decoded signal follows the original closely and loses no time.
   ASSERT_NEAR(static_cast<double>(samples.size()), static_cast<double>(result.pcm.size()), 2048.0);
@@ -211,9 +213,15 @@ TEST(WavSource, MutatedHeadersNeverCrashOrHang) {
     for (int edit = 0; edit < edits; ++edit) {
       size_t at = random() % 60;  // the headers, not the samples
       switch (random() % 3) {
-        case 0: mutant[at] = static_cast<char>(random()); break;
-        case 1: mutant[at] ^= static_cast<char>(1u << (random() % 8)); break;
-        case 2: mutant.resize(random() % mutant.size()); break;
+        case 0:
+          mutant[at] = static_cast<char>(random());
+          break;
+        case 1:
+          mutant[at] ^= static_cast<char>(1u << (random() % 8));
+          break;
+        case 2:
+          mutant.resize(random() % mutant.size());
+          break;
       }
       if (mutant.size() <= at) break;
     }
