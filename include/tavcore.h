@@ -139,6 +139,33 @@ TAVCORE_API HRESULT WINAPI ConvDefOutputSettings(HWND parent, const CONVFORMAT* 
 TAVCORE_API HRESULT WINAPI ConvDefOutputSettingsString(wchar_t* buf, int cch, const CONVFORMAT* format);
 
 // ---------------------------------------------------------------------------------------------------------------
+// Conversion job
+
+// What the job does beside converting: trimming silence at either end and linear fades.
+struct CONVOPTIONS {
+  UINT8 trimLeadingSilence;
+  UINT8 trimTrailingSilence;
+  INT32 fadeInMs;   // <= 0: none
+  INT32 fadeOutMs;  // <= 0: none
+};
+static_assert(offsetof(CONVOPTIONS, fadeInMs) == 4 && offsetof(CONVOPTIONS, fadeOutMs) == 8 &&
+                  sizeof(CONVOPTIONS) == 12,
+              "CONVOPTIONS layout");
+
+// The value of `normalize` that asks for the analysed gain without a place to return it.
+#define TAVCORE_NORMALIZE_ANALYSED (reinterpret_cast<double*>(static_cast<UINT_PTR>(1)))
+
+// Converts src into dst on a worker thread while the calling thread keeps dispatching its window messages.
+// normalize: null = off; TAVCORE_NORMALIZE_ANALYSED; or a double holding 0.0 (use the analysed gain) or a
+// fixed gain, which receives the analysed gain. startMs/endMs: -1 = the beginning/the end.
+// 0 on success; 0x80070057 for a null src, dst or cb; 0x80004005 on failure or cancellation.
+TAVCORE_API HRESULT WINAPI AudioConvert(IConvertSource* src, IConvertDestination* dst, IConvertCallback* cb,
+                                        const CONVOPTIONS* options, double* normalize, int startMs, int endMs);
+// Adds a finished file to the platform media player's library when "Settings"/"AddToMediaLibrary" is on;
+// 1 when it is off or no media player is installed.
+TAVCORE_API HRESULT WINAPI AddToMediaLibrary(HWND owner, const wchar_t* path);
+
+// ---------------------------------------------------------------------------------------------------------------
 // Settings store (HKCU\Software\Quennet\Tavrel) and engine start-up
 
 // An open section key the caller must close, or null.
