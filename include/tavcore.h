@@ -207,3 +207,26 @@ struct INormalizer {
 };
 
 TAVCORE_API HRESULT WINAPI CreateNormalizer(INormalizer** out);
+
+// ---------------------------------------------------------------------------------------------------------------
+// Playlists
+// M3U (read and written) and PLS (read) playlists as a list of full paths. Not reference-counted: the owner
+// ends it with Destroy. One thread at a time.
+
+struct IPlaylist {
+  // Appends a copy; a value below 65536 (MAKEINTRESOURCEW) is the number of an engine string resource.
+  virtual HRESULT STDMETHODCALLTYPE Add(const wchar_t* item) = 0;
+  // Appends the file's entries, resolved against the playlist's folder; E_FAIL when it cannot be read.
+  virtual HRESULT STDMETHODCALLTYPE Load(const wchar_t* path) = 0;
+  // M3U only (E_NOTIMPL otherwise): entries inside the playlist's folder are written relative to it.
+  virtual HRESULT STDMETHODCALLTYPE Save(const wchar_t* path) = 0;
+  virtual HRESULT STDMETHODCALLTYPE GetCount(UINT32* out) = 0;
+  virtual HRESULT STDMETHODCALLTYPE Rewind() = 0;
+  // dst: room for 260 characters; longer items are cut. E_FAIL past the last item until Rewind.
+  virtual HRESULT STDMETHODCALLTYPE GetNext(wchar_t* dst) = 0;
+  virtual HRESULT STDMETHODCALLTYPE Destroy() = 0;
+};
+
+// By the extension, compared exactly: ".m3u" or ".pls" gives a playlist loaded from path (S_OK even when the
+// file cannot be read: the playlist is then empty); ".wax" E_NOTIMPL; anything else E_FAIL.
+TAVCORE_API HRESULT WINAPI PlaylistCreateFromFile(const wchar_t* path, IPlaylist** out);

@@ -1,0 +1,128 @@
+// Playlist text: files, code pages and entry resolution.
+#include "PlaylistText.h"
+
+#include <algorithm>
+#include <climits>
+#include <vector>
+
+#include "PathText.h"
+#include "UniqueHandles.h"
+
+namespace {
+bool StartsWith(const std::wstring& text, const wchar_t* prefix) { return text.rfind(prefix, 0) == 0; }
+
+bool IsUrl(const std::wstring& entry) {
+  return StartsWith(entry, L"http://") || StartsWith(entry, L"ftp://") || StartsWith(entry, L"file://");
+}
+
+bool IsBlank(wchar_t c) { return c == L' ' || c == L'\t' || c == L'\r' || c == L'\n' || c == L'\v' || c == L'\f'; }
+}  // namespace
+
+bool ReadWholeFile(const std::wstring& path, std::string* bytes) {
+  UniqueFile file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return false;
+  bytes->clear();
+  std::vector<char> chunk(64 * 1024);
+  for (;;) {
+    DWORD got = 0;
+    if (!ReadFile(file.Get(), chunk.data(), static_cast<DWORD>(chunk.size()), &got, nullptr)) return false;
+    if (got == 0) return true;
+    bytes->append(chunk.data(), got);
+  }
+}
+
+bool WriteWholeFile(const std::wstring& path, const std::string& bytes) {
+  UniqueFile file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return false;
+  size_t done = 0;
+  while (done < bytes.size()) {
+    DWORD put = 0;
+    DWORD want = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1u << 20));
+    if (!WriteFile(file.Get(), bytes.data() + done, want, &put, nullptr) || put == 0) return false;
+    done += put;
+  }
+  return true;
+}
+
+UINT TakeByteOrderMark(std::string* text) {
+  if (text->compare(0, 3, "\xEF\xBB\xBF") != 0) return CP_ACP;
+  text->erase(0, 3);
+  return CP_UTF8;
+}
+
+std::wstring DecodeText(const char* bytes, size_t length, UINT codePage) {
+  if (length == 0 || length > INT_MAX) return {};
+  int count = MultiByteToWideChar(codePage, 0, bytes, static_cast<int>(length), nullptr, 0);
+  if (count <= 0) return {};
+  std::wstring text(static_cast<size_t>(count), L'\0');
+  MultiByteToWideChar(codePage, 0, bytes, static_cast<int>(length), &text[0], count);
+  return text;
+}
+
+std::string EncodeText(const std::wstring& text, UINT codePage, bool* lossy) {
+  if (lossy) *lossy = false;
+  if (text.empty() || text.size() > INT_MAX) return {};
+  // UTF-8 (also as the system code page) takes neither the flag nor the default-character report.
+  bool utf8 = codePage == CP_UTF8 || (codePage == CP_ACP && GetACP() == CP_UTF8);
+  DWORD flags = utf8 ? 0 : WC_NO_BEST_FIT_CHARS;
+  BOOL usedDefault = FALSE;
+  BOOL* report = utf8 ? nullptr : &usedDefault;
+  int length = static_cast<int>(text.size());
+  int count = WideCharToMultiByte(codePage, flags, text.data(), length, nullptr, 0, nullptr, report);
+  if (count <= 0) {
+    if (lossy) *lossy = true;
+    return {};
+  }
+  std::string bytes(static_cast<size_t>(count), '\0');
+  WideCharToMultiByte(codePage, flags, text.data(), length, &bytes[0], count, nullptr, report);
+  if (lossy) *lossy = usedDefault != FALSE;
+  return bytes;
+}
+
+std::wstring JoinPlaylistPath(const std::wstring& folder, const std::wstring& relative) {
+  std::wstring combined = folder;
+  if (!combined.empty() && combined.back() != L'\\' && combined.back() != L'/') combined += L'\\';
+  combined += relative;
+
+  size_t root = PathRootLength(combined);
+  std::vector<std::wstring> elements;
+  size_t start = root;
+  while (start <= combined.size()) {
+    size_t end = combined.find_first_of(L"\\/", start);
+    if (end == std::wstring::npos) end = combined.size();
+    std::wstring element = combined.substr(start, end - start);
+    if (element == L"..") {
+      if (!elements.empty() && elements.back() != L"..")
+        elements.pop_back();
+      else if (root == 0)
+        elements.push_back(element);  // a relative folder keeps what it cannot resolve
+    } else if (!element.empty() && element != L".") {
+      elements.push_back(element);
+    }
+    start = end + 1;
+  }
+
+  std::wstring path = combined.substr(0, root);
+  for (size_t i = 0; i < elements.size(); ++i) {
+    if (i > 0) path += L'\\';
+    path += elements[i];
+  }
+  return path;
+}
+
+std::wstring ResolvePlaylistEntry(std::wstring entry, const std::wstring& folder) {
+  bool url = IsUrl(entry);
+  if (!url)
+    for (wchar_t& c : entry)
+      if (c == L'/') c = L'\\';
+  size_t end = entry.size();
+  while (end > 0 && IsBlank(entry[end - 1])) --end;
+  entry.resize(end);
+  if (entry.empty() || url) return {};
+
+  bool absolute =
+      !StartsWith(entry, L"..") && ((entry.size() >= 3 && entry[1] == L':' && entry[2] == L'\\') || entry[0] == L'\\');
+  if (absolute) return entry;
+  return JoinPlaylistPath(folder, entry);
+}

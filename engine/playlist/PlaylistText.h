@@ -1,0 +1,39 @@
+// Text handling shared by the playlist formats: whole-file reading and writing, line splitting, code pages,
+// and the resolution of an entry into a full path.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+// The whole file; false when it cannot be opened or read.
+bool ReadWholeFile(const std::wstring& path, std::string* bytes);
+// Replaces the file; false when it cannot be created or fully written.
+bool WriteWholeFile(const std::wstring& path, const std::string& bytes);
+
+// Removes a leading UTF-8 byte-order mark; the code page the rest of the text is in (CP_UTF8 or CP_ACP).
+UINT TakeByteOrderMark(std::string* text);
+
+// Calls line(begin, length) for every line; CR LF, LF and a lone CR all end a line.
+template <class LineHandler>
+void ForEachLine(const std::string& text, LineHandler&& line) {
+  size_t start = 0;
+  while (start < text.size()) {
+    size_t end = text.find_first_of("\r\n", start);
+    if (end == std::string::npos) end = text.size();
+    line(text.data() + start, end - start);
+    start = end;
+    if (start < text.size() && text[start] == '\r') ++start;
+    if (start < text.size() && text[start] == '\n') ++start;
+  }
+}
+
+std::wstring DecodeText(const char* bytes, size_t length, UINT codePage);
+// lossy (optional) is set when a character has no form in the code page.
+std::string EncodeText(const std::wstring& text, UINT codePage, bool* lossy);
+
+// The full path an entry stands for, relative entries joined to folder; empty when the entry is dropped
+// (blank, or a URL).
+std::wstring ResolvePlaylistEntry(std::wstring entry, const std::wstring& folder);
+// folder + relative path; "." elements vanish and ".." removes the level before it, never the root.
+std::wstring JoinPlaylistPath(const std::wstring& folder, const std::wstring& relative);
