@@ -175,3 +175,4 @@ struct INormalizer {
 };
 
 TAVCORE_API HRESULT WINAPI CreateNormalizer(INormalizer** out);
+#include "tavcore_metadata.h"
