@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "Genres.h"
+#include "Id3v24Conversion.h"
 #include "MetadataText.h"
 #include "PathText.h"
 #include "UniqueHandles.h"
@@ -175,7 +176,10 @@ void NormalizeFrameEncodings(ID3_Frame& frame) {
 bool ParseId3v2(const std::string& bytes, ID3_Tag& tag) {
   if (bytes.size() < kV2HeaderSize) return false;
   try {
-    ID3_MemoryReader reader(bytes.data(), bytes.size());
+    // The library stops at ID3v2.4 headers: such tags are handed over as ID3v2.3.
+    std::string converted = bytes[3] == 4 ? ConvertId3v24To23(bytes) : std::string();
+    const std::string& input = converted.empty() ? bytes : converted;
+    ID3_MemoryReader reader(input.data(), input.size());
     bool parsed = tag.Parse(reader);
     NormalizeEncodings(tag);
     return parsed;
@@ -226,6 +230,10 @@ std::string RenderId3v1(ID3_Tag& tag) {
 }
 
 unsigned WriteId3File(const std::wstring& path, ID3_Tag& tag, bool writeV2, bool writeV1) {
+  // Checked first: a privileged process could otherwise open a read-only file for writing.
+  DWORD attributes = GetFileAttributesW(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)))
+    return 0;
   UniqueFile file(CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) return 0;
@@ -236,9 +244,7 @@ unsigned WriteId3File(const std::wstring& path, ID3_Tag& tag, bool writeV2, bool
 
   std::string v2;
   if (writeV2) {
-    StringWriter writer;
-    tag.Render(writer, ID3TT_ID3V2);
-    v2 = std::move(writer.bytes);
+    v2 = RenderId3v2(tag);
   } else {
     v2 = ReadRange(file.Get(), 0, layout.v2Length);
     if (v2.size() != layout.v2Length) return 0;

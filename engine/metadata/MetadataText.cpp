@@ -108,10 +108,75 @@ std::wstring FieldText(const ID3_Frame& frame, ID3_FieldID field) {
   return text;
 }
 
+namespace {
+
+constexpr size_t kFrameHeaderSize = 10;
+
+// End of the UTF-16 string starting at `at` (the position of its terminator, or the end of the body).
+size_t Utf16End(const std::string& body, size_t at) {
+  for (size_t i = at; i + 1 < body.size(); i += 2)
+    if (body[i] == '\0' && body[i + 1] == '\0') return i;
+  return body.size();
+}
+
+// Gives the UTF-16 string at `at` a byte-order mark when it has none because it is empty (the library writes
+// empty strings bare, which strict readers reject); returns the position after the string's terminator.
+size_t MarkUtf16String(std::string& body, size_t at, bool last) {
+  if (at > body.size()) return at;
+  bool empty = at == body.size() || (at + 1 < body.size() && body[at] == '\0' && body[at + 1] == '\0');
+  if (empty) body.insert(at, "\xFF\xFE", 2);
+  size_t end = Utf16End(body, at + 2);
+  if (!last && end == body.size()) body.append(2, '\0');
+  return end + 2;
+}
+
+void MarkEmptyUtf16Strings(const std::string& id, std::string& body) {
+  if (body.empty() || body[0] != '\x01') return;
+  if (id == "TXXX") {
+    MarkUtf16String(body, MarkUtf16String(body, 1, false), true);
+  } else if (id[0] == 'T') {
+    MarkUtf16String(body, 1, true);
+  } else if ((id == "COMM" || id == "USLT") && body.size() >= 4) {
+    MarkUtf16String(body, MarkUtf16String(body, 4, false), true);
+  } else if (id == "WXXX") {
+    MarkUtf16String(body, 1, false);
+  } else if (id == "APIC") {
+    size_t mime = body.find('\0', 1);
+    if (mime != std::string::npos && mime + 2 <= body.size()) MarkUtf16String(body, mime + 2, false);
+  }
+}
+
+}  // namespace
+
 std::string RenderFrame(const ID3_Frame& frame) {
   StringWriter writer;
   frame.Render(writer);
-  return std::move(writer.bytes);
+  std::string& bytes = writer.bytes;
+  // Compressed, encrypted or grouped frames are passed on as the library made them.
+  if (bytes.size() < kFrameHeaderSize || (static_cast<unsigned char>(bytes.at(9)) & 0xE0)) return bytes;
+  std::string body = bytes.substr(kFrameHeaderSize);
+  MarkEmptyUtf16Strings(bytes.substr(0, 4), body);
+  size_t size = body.size();
+  for (int i = 0; i < 4; ++i) bytes[4 + i] = static_cast<char>((size >> (24 - 8 * i)) & 0xFF);
+  return bytes.substr(0, kFrameHeaderSize) + body;
+}
+
+std::string RenderId3v2(ID3_Tag& tag) {
+  std::string frames;
+  ForEachFrame(tag, [&](ID3_Frame& frame) {
+    if (frame.GetID() != ID3FID_NOFRAME) frames += RenderFrame(frame);
+  });
+  if (frames.empty()) return {};
+  // Room for later edits in place: the whole tag fills a multiple of 2048 bytes.
+  size_t total = (10 + frames.size() + 1024 + 2047) / 2048 * 2048;
+  size_t size = total - 10;
+  std::string tagBytes = "ID3";
+  tagBytes += '\x03';
+  tagBytes += std::string(2, '\0');
+  for (int shift = 21; shift >= 0; shift -= 7) tagBytes += static_cast<char>((size >> shift) & 0x7F);
+  tagBytes += frames;
+  tagBytes.resize(total, '\0');
+  return tagBytes;
 }
 
 void CopyToBuffer(wchar_t* buffer, int size, const std::wstring& text) {

@@ -39,8 +39,10 @@ bool GetFieldText(const ID3_Frame& frame, ID3_FieldID field, std::wstring* out);
 // Field text, empty when missing.
 std::wstring FieldText(const ID3_Frame& frame, ID3_FieldID field);
 
-// The frame as it would be written into a tag.
+// The frame as written into an ID3v2.3 tag; empty UTF-16 strings carry their byte-order mark.
 std::string RenderFrame(const ID3_Frame& frame);
+// The whole ID3v2.3 tag (no unsynchronisation, padded); empty when the tag has no frames.
+std::string RenderId3v2(ID3_Tag& tag);
 
 // Copies text into a caller's buffer of size characters, cut to size-1 and terminated; nothing when there is
 // no room at all.
