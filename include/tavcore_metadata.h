@@ -2,8 +2,8 @@
 // interfaces in slot order, and the metadata and genre exports. Included by tavcore.h.
 #pragma once
 
-#include <windows.h>
 #include <unknwn.h>
+#include <windows.h>
 
 #include "tavcore_guids.h"
 

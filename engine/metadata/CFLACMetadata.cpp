@@ -19,9 +19,9 @@ struct VorbisName {
 };
 
 const VorbisName kVorbisNames[] = {
-    {"TITLE", "TIT2"},     {"ALBUM", "TALB"},         {"TRACKNUMBER", "TRCK"}, {"ARTIST", "TPE1"},
-    {"PERFORMER", "TPE3"}, {"COPYRIGHT", "TCOP"},     {"ORGANIZATION", "TPUB"}, {"DESCRIPTION", "TIT1"},
-    {"GENRE", "TCON"},     {"DATE", "TYER"},          {"ISRC", "TSRC"},
+    {"TITLE", "TIT2"},     {"ALBUM", "TALB"},     {"TRACKNUMBER", "TRCK"},  {"ARTIST", "TPE1"},
+    {"PERFORMER", "TPE3"}, {"COPYRIGHT", "TCOP"}, {"ORGANIZATION", "TPUB"}, {"DESCRIPTION", "TIT1"},
+    {"GENRE", "TCON"},     {"DATE", "TYER"},      {"ISRC", "TSRC"},
 };
 
 bool EqualsIgnoringAsciiCase(const char* a, const char* b) {

@@ -6,7 +6,7 @@
 class CMetadataTag;
 
 class CFLACMetadata final : public CMetadata<CFLACMetadata> {
-public:
+ public:
   using CMetadata::CMetadata;
 
   UINT32 STDMETHODCALLTYPE GetCapabilities() override { return kMetadataCanRead; }
@@ -14,7 +14,7 @@ public:
   HRESULT STDMETHODCALLTYPE GetTag(IMetadataTag** out) override;
   HRESULT STDMETHODCALLTYPE SetTag(IMetadataTag*) override { return E_NOTIMPL; }
 
-private:
+ private:
   friend class CMetadata<CFLACMetadata>;
   ~CFLACMetadata() = default;
 };

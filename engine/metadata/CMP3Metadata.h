@@ -4,7 +4,7 @@
 #include "CMetadata.h"
 
 class CMP3Metadata final : public CMetadata<CMP3Metadata> {
-public:
+ public:
   using CMetadata::CMetadata;
 
   UINT32 STDMETHODCALLTYPE GetCapabilities() override { return kMetadataCanRead | kMetadataCanWrite; }
@@ -13,7 +13,7 @@ public:
   // ID3v2 and ID3v1, or ID3v1 only when the setting "MP3_Store_ID3v1" is set; 0x80004005 when nothing was written.
   HRESULT STDMETHODCALLTYPE SetTag(IMetadataTag* tag) override;
 
-private:
+ private:
   friend class CMetadata<CMP3Metadata>;
   ~CMP3Metadata() = default;
 };

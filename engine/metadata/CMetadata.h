@@ -7,7 +7,7 @@
 
 template <class T>
 class CMetadata : public IMetadata {
-public:
+ public:
   explicit CMetadata(const wchar_t* filePath) : path(filePath ? filePath : L"") {}
   CMetadata(const CMetadata&) = delete;
   CMetadata& operator=(const CMetadata&) = delete;
@@ -31,11 +31,11 @@ public:
 
   const std::wstring& Path() const { return path; }
 
-protected:
+ protected:
   ~CMetadata() = default;
 
   std::wstring path;
 
-private:
+ private:
   ULONG refCount = 1;  // the factory's reference
 };

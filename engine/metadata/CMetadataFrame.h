@@ -10,7 +10,7 @@
 
 // The state every frame wrapper of the engine has, reachable from any of its interfaces.
 class CMetadataFrameCore {
-public:
+ public:
   // The engine's own wrapper behind an interface pointer; null for any other implementation.
   static CMetadataFrameCore* From(IUnknown* object);
 
@@ -18,7 +18,7 @@ public:
   // Set while the wrapper is the only owner of frame (a new frame not yet attached to a tag).
   bool owned = false;
 
-protected:
+ protected:
   CMetadataFrameCore(ID3_Frame* wrapped, bool isOwned) : frame(wrapped), owned(isOwned) {}
   ~CMetadataFrameCore();
 
@@ -41,7 +41,7 @@ protected:
 
 template <class Interface, const GUID& KindId>
 class CMetadataFrame : public Interface, public CMetadataFrameCore {
-public:
+ public:
   CMetadataFrame(ID3_Frame* wrapped, bool isOwned) : CMetadataFrameCore(wrapped, isOwned) {}
   CMetadataFrame(const CMetadataFrame&) = delete;
   CMetadataFrame& operator=(const CMetadataFrame&) = delete;
@@ -82,13 +82,13 @@ public:
   bool STDMETHODCALLTYPE IsEqual(IMetadataFrame* other) override;
   void STDMETHODCALLTYPE CopyFrom(IMetadataFrame* other) override;
 
-protected:
+ protected:
   virtual ~CMetadataFrame() = default;
 
   // Further interfaces a kind answers (without the reference, which the caller adds).
   virtual bool QueryOther(REFIID, void**) { return false; }
 
-private:
+ private:
   ULONG refCount = 1;
 };
 

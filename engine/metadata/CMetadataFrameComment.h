@@ -5,7 +5,7 @@
 
 class CMetadataFrameComment : public CMetadataFrame<IMetadataFrameComment, IID_IMetadataFrameComment>,
                               public IMetadataFrameText {
-public:
+ public:
   using Base = CMetadataFrame<IMetadataFrameComment, IID_IMetadataFrameComment>;
   using Base::Base;
 
@@ -31,7 +31,7 @@ public:
   bool STDMETHODCALLTYPE IsEqual(IMetadataFrame* other) override { return Base::IsEqual(other); }
   void STDMETHODCALLTYPE CopyFrom(IMetadataFrame* other) override { Base::CopyFrom(other); }
 
-protected:
+ protected:
   void ResetValue() override { Reset(); }
   std::wstring DisplayText() override;
   bool QueryOther(REFIID iid, void** out) override;

@@ -4,7 +4,7 @@
 #include "CMetadataFrame.h"
 
 class CMetadataFramePicture : public CMetadataFrame<IMetadataFramePicture, IID_IMetadataFramePicture> {
-public:
+ public:
   using CMetadataFrame::CMetadataFrame;
 
   bool STDMETHODCALLTYPE SetMimeType(const wchar_t* text) override;
@@ -17,7 +17,7 @@ public:
   void STDMETHODCALLTYPE SetPictureType(UINT32 type) override;
   void STDMETHODCALLTYPE Reset() override;
 
-protected:
+ protected:
   void ResetValue() override { Reset(); }
   std::wstring DisplayText() override;
 };

@@ -109,7 +109,8 @@ std::wstring GenreText(const std::wstring& text) {
     if (text[i] == L'(') {
       size_t close = text.find(L')', i);
       std::wstring digits = close == std::wstring::npos ? std::wstring() : text.substr(i + 1, close - i - 1);
-      bool numeric = !digits.empty() && digits.size() <= 3 && digits.find_first_not_of(L"0123456789") == std::wstring::npos;
+      bool numeric =
+          !digits.empty() && digits.size() <= 3 && digits.find_first_not_of(L"0123456789") == std::wstring::npos;
       if (numeric && std::stoi(digits) < static_cast<int>(kGenreCount)) {
         flush();
         piece = GenreTrimmedName(static_cast<UINT32>(std::stoi(digits)));

@@ -4,20 +4,20 @@
 #include "CMetadataFrame.h"
 
 class CMetadataFrameURL : public CMetadataFrame<IMetadataFrameURL, IID_IMetadataFrameURL> {
-public:
+ public:
   using CMetadataFrame::CMetadataFrame;
 
   bool STDMETHODCALLTYPE SetUrl(const wchar_t* url) override;
   void STDMETHODCALLTYPE GetUrl(wchar_t* buffer, int size) override;
   void STDMETHODCALLTYPE Reset() override { SetUrl(L""); }
 
-protected:
+ protected:
   void ResetValue() override { Reset(); }
   std::wstring DisplayText() override { return FieldText(*frame, ID3FN_URL); }
 };
 
 class CMetadataFrameUserURL : public CMetadataFrame<IMetadataFrameUserURL, IID_IMetadataFrameUserURL> {
-public:
+ public:
   using CMetadataFrame::CMetadataFrame;
 
   bool STDMETHODCALLTYPE SetDescription(const wchar_t* text) override;
@@ -26,7 +26,7 @@ public:
   void STDMETHODCALLTYPE GetUrl(wchar_t* buffer, int size) override;
   void STDMETHODCALLTYPE Reset() override;
 
-protected:
+ protected:
   void ResetValue() override { Reset(); }
   std::wstring DisplayText() override;
 };

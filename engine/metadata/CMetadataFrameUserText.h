@@ -4,7 +4,7 @@
 #include "CMetadataFrame.h"
 
 class CMetadataFrameUserText : public CMetadataFrame<IMetadataFrameUserText, IID_IMetadataFrameUserText> {
-public:
+ public:
   using CMetadataFrame::CMetadataFrame;
 
   bool STDMETHODCALLTYPE SetDescription(const wchar_t* text) override;
@@ -13,7 +13,7 @@ public:
   void STDMETHODCALLTYPE GetText(wchar_t* buffer, int size) override;
   void STDMETHODCALLTYPE Reset() override;
 
-protected:
+ protected:
   void ResetValue() override { Reset(); }
   std::wstring DisplayText() override;
 };

@@ -8,7 +8,7 @@
 #include "tavcore.h"
 
 class CMetadataTag final : public IMetadataTag {
-public:
+ public:
   CMetadataTag() = default;
   CMetadataTag(const CMetadataTag&) = delete;
   CMetadataTag& operator=(const CMetadataTag&) = delete;
@@ -30,7 +30,7 @@ public:
   const std::wstring& LinkedPath() const { return linkedPath; }
   void LinkTo(const std::wstring& path) { linkedPath = path; }
 
-private:
+ private:
   ~CMetadataTag() = default;
 
   ULONG refCount = 1;

@@ -196,14 +196,14 @@ void ReadAttributes(IWMHeaderInfo* info, ID3_Tag& tag) {
     name[kNameCapacity - 1] = L'\0';
     AttributeValue value;
     if (FAILED(FetchValue(info, name, &value))) continue;
-    if (std::wcscmp(name, L"ID3") == 0) {
+    if (EqualsIgnoringAsciiCase(name, L"ID3")) {
       if (value.type != WMT_TYPE_BINARY) continue;
       // A whole ID3v2 tag replaces the frames read so far.
       tag.Clear();
       ParseId3v2(std::string(value.bytes.begin(), value.bytes.end()), tag);
       continue;
     }
-    if (std::wcsncmp(name, L"ID3/", 4) == 0) {
+    if (std::wcslen(name) > 4 && name[3] == L'/' && EqualsIgnoringAsciiCase(std::wstring(name, 3).c_str(), L"ID3")) {
       AddId3Attribute(tag, name, value);
       continue;
     }
@@ -217,8 +217,12 @@ void ReadAttributes(IWMHeaderInfo* info, ID3_Tag& tag) {
           if (!text.empty()) AttachIfFirst(tag, NewTextFrame(row->frame, text));
         }
         break;
-      case ReadAs::TrackNumber: AddTrack(tag, value, false); break;
-      case ReadAs::Track: AddTrack(tag, value, std::wcscmp(name, L"WM/Track") == 0); break;
+      case ReadAs::TrackNumber:
+        AddTrack(tag, value, false);
+        break;
+      case ReadAs::Track:
+        AddTrack(tag, value, std::wcscmp(name, L"WM/Track") == 0);
+        break;
       case ReadAs::Duration:
         if (value.type == WMT_TYPE_QWORD && NumberValue(value, &number))
           AttachIfFirst(tag, NewTextFrame(row->frame, std::to_wstring(number / 10000)));
@@ -227,7 +231,8 @@ void ReadAttributes(IWMHeaderInfo* info, ID3_Tag& tag) {
         if (value.type == WMT_TYPE_QWORD && NumberValue(value, &number))
           AttachIfFirst(tag, NewTextFrame(row->frame, std::to_wstring(number)));
         break;
-      case ReadAs::Skipped: break;
+      case ReadAs::Skipped:
+        break;
     }
   }
 }
@@ -249,10 +254,12 @@ void DeleteOwnedAttributes(IWMHeaderInfo3* info) {
     WORD stream = kStream;
     WMT_ATTR_DATATYPE type = WMT_TYPE_DWORD;
     WORD valueLength = 0;
-    bool owned = SUCCEEDED(info->GetAttributeByIndex(index, &stream, name, &nameLength, &type, nullptr, &valueLength)) &&
-                 (name[kNameCapacity - 1] = L'\0', IsOwnedByMapping(name));
+    bool owned =
+        SUCCEEDED(info->GetAttributeByIndex(index, &stream, name, &nameLength, &type, nullptr, &valueLength)) &&
+        (name[kNameCapacity - 1] = L'\0', IsOwnedByMapping(name));
     // A deletion moves the following attributes down: the same index is examined again.
-    if (owned && SUCCEEDED(info->DeleteAttribute(kStream, index)) && SUCCEEDED(info->GetAttributeCount(kStream, &count)))
+    if (owned && SUCCEEDED(info->DeleteAttribute(kStream, index)) &&
+        SUCCEEDED(info->GetAttributeCount(kStream, &count)))
       continue;
     ++index;
   }

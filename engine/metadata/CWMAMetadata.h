@@ -5,7 +5,7 @@
 #include "CMetadata.h"
 
 class CWMAMetadata final : public CMetadata<CWMAMetadata> {
-public:
+ public:
   using CMetadata::CMetadata;
 
   UINT32 STDMETHODCALLTYPE GetCapabilities() override { return kMetadataCanRead | kMetadataCanWrite; }
@@ -14,7 +14,7 @@ public:
   // Replaces the attributes the mapping owns by the tag's frames; the result of the editor's flush.
   HRESULT STDMETHODCALLTYPE SetTag(IMetadataTag* tag) override;
 
-private:
+ private:
   friend class CMetadata<CWMAMetadata>;
   ~CWMAMetadata() = default;
 };

@@ -100,22 +100,38 @@ CMetadataFrameCore* NewWrapper(FrameWrapper wrapper, ID3_Frame* frame, bool owne
     return wrapperObject;
   };
   switch (wrapper) {
-    case W::Picture: return make(new CMetadataFramePicture(frame, owned));
-    case W::Comment: return make(static_cast<CMetadataFrameComment::Base*>(new CMetadataFrameComment(frame, owned)));
-    case W::TextDef: return make(new CMetadataFrameTextDef(frame, owned));
-    case W::TextNum: return make(new CMetadataFrameTextNum(frame, owned));
-    case W::TextPartNum: return make(new CMetadataFrameTextPartNum(frame, owned));
-    case W::TextReadOnly: return make(new CMetadataFrameTextReadOnly(frame, owned));
-    case W::TextSongLen: return make(new CMetadataFrameTextSongLen(frame, owned));
-    case W::TextDate: return make(new CMetadataFrameTextDate(frame, owned));
-    case W::TextTime: return make(new CMetadataFrameTextTime(frame, owned));
-    case W::TextCopyright: return make(new CMetadataFrameTextCopyright(frame, owned));
-    case W::TextLang: return make(new CMetadataFrameTextLang(frame, owned));
-    case W::TextGenre: return make(new CMetadataFrameTextGenre(frame, owned));
-    case W::UserText: return make(new CMetadataFrameUserText(frame, owned));
-    case W::Url: return make(new CMetadataFrameURL(frame, owned));
-    case W::UserUrl: return make(new CMetadataFrameUserURL(frame, owned));
-    case W::None: break;
+    case W::Picture:
+      return make(new CMetadataFramePicture(frame, owned));
+    case W::Comment:
+      return make(static_cast<CMetadataFrameComment::Base*>(new CMetadataFrameComment(frame, owned)));
+    case W::TextDef:
+      return make(new CMetadataFrameTextDef(frame, owned));
+    case W::TextNum:
+      return make(new CMetadataFrameTextNum(frame, owned));
+    case W::TextPartNum:
+      return make(new CMetadataFrameTextPartNum(frame, owned));
+    case W::TextReadOnly:
+      return make(new CMetadataFrameTextReadOnly(frame, owned));
+    case W::TextSongLen:
+      return make(new CMetadataFrameTextSongLen(frame, owned));
+    case W::TextDate:
+      return make(new CMetadataFrameTextDate(frame, owned));
+    case W::TextTime:
+      return make(new CMetadataFrameTextTime(frame, owned));
+    case W::TextCopyright:
+      return make(new CMetadataFrameTextCopyright(frame, owned));
+    case W::TextLang:
+      return make(new CMetadataFrameTextLang(frame, owned));
+    case W::TextGenre:
+      return make(new CMetadataFrameTextGenre(frame, owned));
+    case W::UserText:
+      return make(new CMetadataFrameUserText(frame, owned));
+    case W::Url:
+      return make(new CMetadataFrameURL(frame, owned));
+    case W::UserUrl:
+      return make(new CMetadataFrameUserURL(frame, owned));
+    case W::None:
+      break;
   }
   return nullptr;
 }

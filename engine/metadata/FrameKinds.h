@@ -1,9 +1,8 @@
 // The fixed table of frame kinds: frame number, identifier, display name and wrapper class.
 #pragma once
 
-#include <windows.h>
-
 #include <id3/globals.h>
+#include <windows.h>
 
 class ID3_Frame;
 

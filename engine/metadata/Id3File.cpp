@@ -123,8 +123,7 @@ void MergeId3v1(const char* v1, ID3_Tag& tag) {
   // ID3v1.1: a zero byte before the last comment byte makes that byte the track number.
   bool hasTrack = v1[125] == 0 && v1[126] != 0;
   AddFrameIfMissing(tag, ID3FID_COMMENT, V1Text(v1 + 97, hasTrack ? 28 : 30));
-  if (hasTrack)
-    AddFrameIfMissing(tag, ID3FID_TRACKNUM, std::to_wstring(static_cast<unsigned char>(v1[126])));
+  if (hasTrack) AddFrameIfMissing(tag, ID3FID_TRACKNUM, std::to_wstring(static_cast<unsigned char>(v1[126])));
   unsigned genre = static_cast<unsigned char>(v1[127]);
   if (genre != 255) AddFrameIfMissing(tag, ID3FID_CONTENTTYPE, L"(" + std::to_wstring(genre) + L")");
 }

@@ -1,9 +1,8 @@
 // ID3 tags of a file on disk by wide path: the ID3v2 tag in front of the audio, the ID3v1 tag behind it.
 #pragma once
 
-#include <windows.h>
-
 #include <id3/tag.h>
+#include <windows.h>
 
 #include <string>
 

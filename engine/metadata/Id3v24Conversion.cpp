@@ -2,7 +2,6 @@
 #include "Id3v24Conversion.h"
 
 #include <windows.h>
-
 #include <zlib.h>
 
 #include <cstring>

@@ -63,10 +63,17 @@ TAVCORE_API HRESULT WINAPI MetadataCreateFromFile(const wchar_t* path, IMetadata
     *out = nullptr;
     // A failed creation is reported, never passed off as success with no object.
     switch (kind) {
-      case MetadataKind::MP3: *out = new (std::nothrow) CMP3Metadata(path); break;
-      case MetadataKind::FLAC: *out = new (std::nothrow) CFLACMetadata(path); break;
-      case MetadataKind::WindowsMedia: *out = new (std::nothrow) CWMAMetadata(path); break;
-      case MetadataKind::Unknown: break;
+      case MetadataKind::MP3:
+        *out = new (std::nothrow) CMP3Metadata(path);
+        break;
+      case MetadataKind::FLAC:
+        *out = new (std::nothrow) CFLACMetadata(path);
+        break;
+      case MetadataKind::WindowsMedia:
+        *out = new (std::nothrow) CWMAMetadata(path);
+        break;
+      case MetadataKind::Unknown:
+        break;
     }
     return *out ? S_OK : E_OUTOFMEMORY;
   });

@@ -21,8 +21,7 @@ std::string Narrow(UINT codePage, const std::wstring& text) {
       WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
   if (length <= 0) return {};
   std::string result(static_cast<size_t>(length), '\0');
-  WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), result.data(), length, nullptr,
-                      nullptr);
+  WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), result.data(), length, nullptr, nullptr);
   return result;
 }
 

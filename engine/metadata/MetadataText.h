@@ -1,16 +1,15 @@
 // Text in and out of id3lib fields (the encoding rule, the library's byte order), frame rendering, buffers.
 #pragma once
 
-#include <windows.h>
-
 #include <id3/tag.h>
 #include <id3/writer.h>
+#include <windows.h>
 
 #include <string>
 
 // Collects everything written into a growing string, so a rendering can never overrun a buffer.
 class StringWriter : public ID3_Writer {
-public:
+ public:
   void close() override {}
   void flush() override {}
   pos_type getCur() override { return static_cast<pos_type>(bytes.size()); }

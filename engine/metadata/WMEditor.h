@@ -3,7 +3,6 @@
 #pragma once
 
 #include <windows.h>
-
 #include <wmsdkidl.h>
 
 using CreateEditorFunction = HRESULT(WINAPI*)(IWMMetadataEditor** editor);

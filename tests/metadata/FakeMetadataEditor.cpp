@@ -10,7 +10,7 @@ constexpr HRESULT kBufferTooSmall = static_cast<HRESULT>(0xC00D07D1);  // ASF_E_
 constexpr HRESULT kNotFound = static_cast<HRESULT>(0xC00D07F0);        // ASF_E_NOTFOUND
 
 class FakeEditor final : public IWMMetadataEditor, public IWMHeaderInfo3 {
-public:
+ public:
   // IUnknown
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
     if (!out) return E_POINTER;
@@ -155,7 +155,7 @@ public:
     return E_NOTIMPL;
   }
 
-private:
+ private:
   ~FakeEditor() = default;
 
   static HRESULT CopyValue(const FakeAttribute& attribute, BYTE* value, WORD* length) {

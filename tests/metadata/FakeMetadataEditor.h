@@ -4,7 +4,6 @@
 #pragma once
 
 #include <windows.h>
-
 #include <wmsdkidl.h>
 
 #include <map>

@@ -1,6 +1,5 @@
 // Damaged ID3v2 tags in memory: a bounded mutation run over valid ID3v2.3 and ID3v2.4 tags (headers first).
 #include <gtest/gtest.h>
-
 #include <zlib.h>
 
 #include <random>
@@ -54,16 +53,27 @@ std::string ValidV24() {
   };
   frame("TIT2", 0, std::string("\x03\xC3\x9Cml\xC3\xA4ut\0Second", 16));
   frame("TPE1", 0, std::string("\x02\x00\x41\x04\x1C", 5));
-  frame("TDRC", 0, std::string("\x03" "2004-05-06", 11));
+  frame("TDRC", 0,
+        std::string("\x03"
+                    "2004-05-06",
+                    11));
   frame("TALB", 0x03, Syncsafe(4) + std::string("\x00\xFF\x00\x41\x42", 5));
-  std::string plain("\x00" "Compressed album text", 22);
+  std::string plain(
+      "\x00"
+      "Compressed album text",
+      22);
   std::string packed(compressBound(static_cast<uLong>(plain.size())), '\0');
   uLongf packedSize = static_cast<uLongf>(packed.size());
   compress(reinterpret_cast<Bytef*>(packed.data()), &packedSize, reinterpret_cast<const Bytef*>(plain.data()),
            static_cast<uLong>(plain.size()));
   packed.resize(packedSize);
   frame("TCOM", 0x09, Syncsafe(static_cast<unsigned>(plain.size())) + packed);
-  frame("COMM", 0, std::string("\x03" "eng" "\0" "note", 9));
+  frame("COMM", 0,
+        std::string("\x03"
+                    "eng"
+                    "\0"
+                    "note",
+                    9));
   return std::string("ID3\x04\x00\x00", 6) + Syncsafe(static_cast<unsigned>(frames.size() + 16)) + frames +
          std::string(16, '\0');
 }

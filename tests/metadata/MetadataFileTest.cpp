@@ -303,6 +303,9 @@ TEST(FlacFiles, CommentsFirstValueWinsAndReadOnly) {
     ASSERT_NE(nullptr, damaged.p) << c.name;
   }
   EXPECT_EQ(0u, ReadTag(folder / L"missing.flac")->GetFrameCount());
+  std::wstring wideName = folder / L"\u041F\u0435\u0441\u043D\u044F \u66F2.flac";
+  ASSERT_TRUE(WriteFileBytes(wideName, file));
+  EXPECT_EQ(L"A", Text(ReadTag(wideName).p, 47));
 }
 
 TEST(Interop, ReadsTagsWrittenByMutagen) {
@@ -334,8 +337,8 @@ TEST(Interop, WritesTagsForLinuxTools) {
   for (const wchar_t* name : {L"ours.mp3", L"\u043D\u0430\u0448 \u66F2.mp3"}) {
     std::wstring path = Media(name);
     ASSERT_TRUE(WriteFileBytes(path, plain));
-    Ref<IMetadataTag> tag = NewTag({L"Gr\u00FC\u00DFe \u041C\u0438\u0440 \U0001F3B5", L"Plain Artist", L"\u6F22\u5B57",
-                                    L"Caf\u00E9"});
+    Ref<IMetadataTag> tag =
+        NewTag({L"Gr\u00FC\u00DFe \u041C\u0438\u0440 \U0001F3B5", L"Plain Artist", L"\u6F22\u5B57", L"Caf\u00E9"});
     Ref<IMetadataFrameUserText> user;
     ASSERT_EQ(S_OK, MetadataCreateFrame(79, IID_IMetadataFrameUserText, user.out()));
     user->SetDescription(L"Key");

@@ -1,6 +1,5 @@
 // The metadata model on its own: exports, frame ownership, the rotating search, encodings, display, equality.
 #include <gtest/gtest.h>
-
 #include <id3/tag.h>
 
 #include <string>
@@ -26,7 +25,7 @@ struct Ref {
 // Counts how many frames of this kind the library destroyed.
 int destroyedFrames = 0;
 class WatchedFrame : public ID3_Frame {
-public:
+ public:
   explicit WatchedFrame(ID3_FrameID id) : ID3_Frame(id) {}
   ~WatchedFrame() override { ++destroyedFrames; }
 };
@@ -64,9 +63,15 @@ TEST(MetadataExports, FormatsAndKindsByExtension) {
     HRESULT result;
     UINT32 capabilities;
   } cases[] = {
-      {L"C:\\music\\song.MP3", S_OK, 3}, {L"x.Flac", S_OK, 1},         {L"a.b\\clip.wma", S_OK, 3},
-      {L"c.mpeg", S_OK, 3},              {L"c.aac", S_OK, 3},          {L"song.ogg", E_INVALIDARG, 0},
-      {L"C:\\no.ext\\name", E_INVALIDARG, 0}, {L"noextension", E_INVALIDARG, 0}, {L"trailing.", E_INVALIDARG, 0},
+      {L"C:\\music\\song.MP3", S_OK, 3},
+      {L"x.Flac", S_OK, 1},
+      {L"a.b\\clip.wma", S_OK, 3},
+      {L"c.mpeg", S_OK, 3},
+      {L"c.aac", S_OK, 3},
+      {L"song.ogg", E_INVALIDARG, 0},
+      {L"C:\\no.ext\\name", E_INVALIDARG, 0},
+      {L"noextension", E_INVALIDARG, 0},
+      {L"trailing.", E_INVALIDARG, 0},
   };
   for (const Case& c : cases) {
     IMetadata* sentinel = reinterpret_cast<IMetadata*>(0x1234);
@@ -92,8 +97,8 @@ TEST(MetadataGenres, TableAndLookups) {
   struct Case {
     const wchar_t* name;
     int index;
-  } cases[] = {{L"Rock", 17}, {L"rock", -1}, {L" Rock", -1}, {L"Altern Rock", 40}, {L"Native American", 64},
-               {L"Blues", 0}, {L"Techno-Indus", 51}, {L"", -1},  {L"Hard Rock      ", -1}};
+  } cases[] = {{L"Rock", 17}, {L"rock", -1},         {L" Rock", -1}, {L"Altern Rock", 40},    {L"Native American", 64},
+               {L"Blues", 0}, {L"Techno-Indus", 51}, {L"", -1},      {L"Hard Rock      ", -1}};
   for (const Case& c : cases) EXPECT_EQ(c.index, GenreToNum(c.name)) << c.name;
   EXPECT_EQ(-1, GenreToNum(nullptr));
 }
@@ -113,11 +118,14 @@ TEST(MetadataFrames, CreationKindsAndInterfaces) {
     const char* name;
     bool readOnly;
   } cases[] = {
-      {2, &IID_IMetadataFramePicture, "Picture", false},  {4, &IID_IMetadataFrameComment, "Comments", false},
-      {47, &IID_IMetadataFrameText, "Title", false},      {51, &IID_IMetadataFrameText, "Length", true},
+      {2, &IID_IMetadataFramePicture, "Picture", false},
+      {4, &IID_IMetadataFrameComment, "Comments", false},
+      {47, &IID_IMetadataFrameText, "Title", false},
+      {51, &IID_IMetadataFrameText, "Length", true},
       {77, &IID_IMetadataFrameText, "Encoding Software/Settings", true},
       {79, &IID_IMetadataFrameUserText, "Additional Information", false},
-      {86, &IID_IMetadataFrameURL, "Official Webpage", false}, {92, &IID_IMetadataFrameUserURL, "User Defined URL", false},
+      {86, &IID_IMetadataFrameURL, "Official Webpage", false},
+      {92, &IID_IMetadataFrameUserURL, "User Defined URL", false},
   };
   for (const Case& c : cases) {
     Ref<IMetadataFrame> frame;
@@ -224,8 +232,11 @@ TEST(MetadataText, EncodingFollowsTheValue) {
     const wchar_t* value;
     ID3_TextEnc encoding;
   } cases[] = {
-      {L"Plain Title", ID3TE_ISO8859_1}, {L"Gr\u00FC\u00DFe", ID3TE_UTF16}, {L"\u041C\u0438\u0440", ID3TE_UTF16},
-      {L"\U0001F3B5 note", ID3TE_UTF16}, {L"", ID3TE_ISO8859_1},
+      {L"Plain Title", ID3TE_ISO8859_1},
+      {L"Gr\u00FC\u00DFe", ID3TE_UTF16},
+      {L"\u041C\u0438\u0440", ID3TE_UTF16},
+      {L"\U0001F3B5 note", ID3TE_UTF16},
+      {L"", ID3TE_ISO8859_1},
   };
   for (const Case& c : cases) {
     Ref<IMetadataFrameText> frame = NewText(47, c.value);

@@ -17,7 +17,7 @@ namespace {
 const std::wstring kFile = L"C:\\media\\song.wma";
 
 class WindowsMedia : public testing::Test {
-protected:
+ protected:
   void SetUp() override {
     FakeMediaFiles::Reset();
     SetMetadataEditorFactory(CreateFakeMetadataEditor);
@@ -75,15 +75,15 @@ TEST_F(WindowsMedia, AttributesBecomeFrames) {
   FakeMediaFiles::files[kFile] = {
       StringAttribute(L"Title", L"Gr\u00FC\u00DFe"),
       StringAttribute(L"wm/albumtitle", L"Album"),  // names are matched without regard to case
-      StringAttribute(L"Author", L""),             // empty strings give no frame
-      DwordAttribute(L"Copyright", 5),             // unexpected type: ignored
+      StringAttribute(L"Author", L""),              // empty strings give no frame
+      DwordAttribute(L"Copyright", 5),              // unexpected type: ignored
       StringAttribute(L"Description", L"first comment"),
       StringAttribute(L"WM/Comments", L"second comment"),
       StringAttribute(L"WM/Mood", L"calm"),
       StringAttribute(L"WM/AuthorURL", L"http://example.org/"),
       QwordAttribute(L"Duration", 2150000000ULL),
       QwordAttribute(L"FileSize", 123456789012ULL),
-      StringAttribute(L"ID3/TCOM", L"Composer"),
+      StringAttribute(L"id3/TCOM", L"Composer"),
       StringAttribute(L"ID3/ZZZZ", L"unknown"),
       StringAttribute(L"Custom", L"ignored"),
   };
@@ -156,11 +156,16 @@ TEST_F(WindowsMedia, EditorFailuresAreReported) {
 
 TEST_F(WindowsMedia, WritingReplacesOwnedAttributes) {
   FakeMediaFiles::files[kFile] = {
-      StringAttribute(L"ID3/TCOM", L"old composer"), StringAttribute(L"ID3/TXXX", L"old"),
-      StringAttribute(L"Title", L"old title"),      StringAttribute(L"WM/Mood", L"calm"),
-      QwordAttribute(L"Duration", 10000000ULL),     DwordAttribute(L"WM/Track", 3),
-      StringAttribute(L"WM/TrackNumber", L"4"),     StringAttribute(L"Custom", L"kept"),
-      BinaryAttribute(L"ID3", "old tag"),           StringAttribute(L"WM/Comments", L"old comment"),
+      StringAttribute(L"ID3/TCOM", L"old composer"),
+      StringAttribute(L"ID3/TXXX", L"old"),
+      StringAttribute(L"Title", L"old title"),
+      StringAttribute(L"WM/Mood", L"calm"),
+      QwordAttribute(L"Duration", 10000000ULL),
+      DwordAttribute(L"WM/Track", 3),
+      StringAttribute(L"WM/TrackNumber", L"4"),
+      StringAttribute(L"Custom", L"kept"),
+      BinaryAttribute(L"ID3", "old tag"),
+      StringAttribute(L"WM/Comments", L"old comment"),
   };
   IMetadataTag* tag = nullptr;
   ASSERT_EQ(S_OK, MetadataCreateTag(&tag));
