@@ -29,8 +29,11 @@ void CMetadataFrameCore::AttachFrameTo(IMetadataTag* tag) {
   if (!owned) return;
   CMetadataTag* target = CMetadataTag::From(tag);
   if (!target) return;
-  target->Id3().AttachFrame(frame);
-  owned = false;
+  try {
+    if (target->Id3().AttachFrame(frame)) owned = false;
+  } catch (...) {
+    // Not attached: the wrapper still owns the frame.
+  }
 }
 
 const char* CMetadataFrameCore::KindName() const {
