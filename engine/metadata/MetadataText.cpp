@@ -162,8 +162,13 @@ std::string RenderFrame(const ID3_Frame& frame) {
 
 std::string RenderId3v2(ID3_Tag& tag) {
   std::string frames;
+  // Frames the library does not know are kept as it read them: rewriting a tag loses nothing it parsed.
   ForEachFrame(tag, [&](ID3_Frame& frame) {
-    if (frame.GetID() != ID3FID_NOFRAME) frames += RenderFrame(frame);
+    std::string bytes = RenderFrame(frame);
+    bool named = bytes.size() >= kFrameHeaderSize;
+    for (size_t i = 0; named && i < 4; ++i)
+      named = (bytes[i] >= 'A' && bytes[i] <= 'Z') || (bytes[i] >= '0' && bytes[i] <= '9');
+    if (named) frames += bytes;
   });
   if (frames.empty()) return {};
   // Room for later edits in place: the whole tag fills a multiple of 2048 bytes.

@@ -67,7 +67,8 @@ import sys
 from mutagen.id3 import ID3
 tags = ID3(sys.argv[1], translate=False)
 ok = str(tags["TIT2"]) == "Gr\u00fc\u00dfe \u041c\u0438\u0440 \U0001F3B5" and str(tags["TPE2"]) == "Added Band" \
-    and str(tags["TPE1"]) == "Bj\u00f6rk" and tags.getall("TXXX:Mood")[0].text[0] == "\u00e9nergie"
+    and str(tags["TPE1"]) == "Bj\u00f6rk" and tags.getall("TXXX:Mood")[0].text[0] == "\u00e9nergie" \
+    and str(tags["TSOP"]) == "Sort \u00dcnicode"
 if not ok:
     print("retagged.mp3:", tags.pprint())
 sys.exit(0 if ok else 1)

@@ -11,7 +11,7 @@ cp "$dir/plain.mp3" "$dir/mutagen23.mp3"
 cp "$dir/plain.mp3" "$dir/mid3v2.mp3"
 /usr/bin/python3 - "$dir/mutagen23.mp3" <<'PY'
 import sys
-from mutagen.id3 import ID3, TIT2, TPE1, TALB, TRCK, COMM, TCON, TYER, TXXX
+from mutagen.id3 import ID3, TIT2, TPE1, TALB, TRCK, COMM, TCON, TYER, TXXX, TSOP
 tags = ID3()
 tags.add(TIT2(encoding=1, text="Gr\u00fc\u00dfe \u041c\u0438\u0440 \U0001F3B5"))
 tags.add(TPE1(encoding=1, text="Bj\u00f6rk"))
@@ -21,6 +21,7 @@ tags.add(TYER(encoding=0, text="1999"))
 tags.add(TCON(encoding=0, text="(17)"))
 tags.add(COMM(encoding=1, lang="eng", desc="", text="Caf\u00e9 note"))
 tags.add(TXXX(encoding=1, desc="Mood", text="\u00e9nergie"))
+tags.add(TSOP(encoding=1, text="Sort \u00dcnicode"))
 tags.save(sys.argv[1], v2_version=3, v1=2)
 PY
 mid3v2 -t "Ünïcödé 漢字" -a "Ärtist" -A "Album" -T "3" "$dir/mid3v2.mp3"
