@@ -132,12 +132,15 @@ TEST(Mp3Files, RoundTripKeepsAudioAndTextUnderAnyFileName) {
     EXPECT_EQ(L"(17)", Text(back.p, 32));
     EXPECT_EQ(7u, back->GetFrameCount());  // the ID3v1 copy adds nothing the ID3v2 tag has
 
-    // A tag that outgrows its room moves the audio; one that shrinks back, too.
-    for (size_t length : {6000u, 3u}) {
+    // A tag that still fits its room is rewritten in place; one that outgrows it moves the audio, and so does
+    // one that shrinks back.
+    for (size_t length : {5u, 6000u, 3u}) {
+      size_t sizeBefore = ReadFileBytes(path).size();
       back->RemoveFrames(47);
       AddText(back.p, 47, std::wstring(length, L'\u00E4'));
       ASSERT_EQ(S_OK, metadata->SetTag(back.p));
       EXPECT_TRUE(audio == AudioOf(ReadFileBytes(path))) << length;
+      EXPECT_EQ(length == 5, ReadFileBytes(path).size() == sizeBefore) << length;
       EXPECT_EQ(std::wstring(length, L'\u00E4'), Text(ReadTag(path).p, 47));
     }
   }
