@@ -230,3 +230,5 @@ struct IPlaylist {
 // By the extension, compared exactly: ".m3u" or ".pls" gives a playlist loaded from path (S_OK even when the
 // file cannot be read: the playlist is then empty); ".wax" E_NOTIMPL; anything else E_FAIL.
 TAVCORE_API HRESULT WINAPI PlaylistCreateFromFile(const wchar_t* path, IPlaylist** out);
+
+#include "tavcore_metadata.h"

@@ -1,0 +1,26 @@
+// CMetadataFrameUserText: TXXX frames.
+#include "CMetadataFrameUserText.h"
+
+#include "CMetadataFrameComment.h"
+
+bool STDMETHODCALLTYPE CMetadataFrameUserText::SetDescription(const wchar_t* text) {
+  return SetFrameField(*frame, ID3FN_DESCRIPTION, text);
+}
+void STDMETHODCALLTYPE CMetadataFrameUserText::GetDescription(wchar_t* buffer, int size) {
+  GetFrameField(*frame, ID3FN_DESCRIPTION, buffer, size);
+}
+bool STDMETHODCALLTYPE CMetadataFrameUserText::SetText(const wchar_t* text) {
+  return SetFrameField(*frame, ID3FN_TEXT, text);
+}
+void STDMETHODCALLTYPE CMetadataFrameUserText::GetText(wchar_t* buffer, int size) {
+  GetFrameField(*frame, ID3FN_TEXT, buffer, size);
+}
+
+void STDMETHODCALLTYPE CMetadataFrameUserText::Reset() {
+  SetText(L"");
+  SetDescription(L"");
+}
+
+std::wstring CMetadataFrameUserText::DisplayText() {
+  return FieldText(*frame, ID3FN_TEXT) + L" (" + FieldText(*frame, ID3FN_DESCRIPTION) + L")";
+}
