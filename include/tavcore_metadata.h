@@ -17,6 +17,18 @@ struct IMetadataTag;
 // Get... operations are cut to size-1 characters and NUL-terminated. Reference counts are plain: one thread
 // uses an object at a time.
 
+// Frame numbers that the engine and the programs use by name.
+constexpr UINT32 kFrameComment = 4;  // COMM
+constexpr UINT32 kFrameAlbum = 29;  // TALB
+constexpr UINT32 kFrameBpm = 30;  // TBPM
+constexpr UINT32 kFrameGenre = 32;  // TCON
+constexpr UINT32 kFrameTitle = 47;  // TIT2
+constexpr UINT32 kFrameSongLength = 51;  // TLEN
+constexpr UINT32 kFrameLeadArtist = 61;  // TPE1
+constexpr UINT32 kFrameTrackNumber = 68;  // TRCK
+constexpr UINT32 kFrameEncoderSettings = 77;  // TSSE
+constexpr UINT32 kFrameYear = 80;  // TYER
+
 // Capability flags of IMetadata::GetCapabilities.
 constexpr UINT32 kMetadataCanRead = 1;
 constexpr UINT32 kMetadataCanWrite = 2;

@@ -1,6 +1,8 @@
 // One conversion of a source into a destination, as AudioConvert runs it on its worker thread.
 #pragma once
 
+#include <string>
+
 #include "tavcore.h"
 
 struct ConversionRequest {
@@ -22,3 +24,5 @@ bool IsSameFile(const wchar_t* first, const wchar_t* second);
 // Copies the source's tag into the finished output, with the encoder settings (TSSE), without the song
 // length when only a range was converted, and with the tempo (TBPM) when one was found.
 void CopyTagToOutput(IConvertSource* source, IConvertDestination* destination, bool rangeGiven, double tempo);
+// The text of a TBPM frame for a tempo.
+std::wstring TempoText(double tempo);

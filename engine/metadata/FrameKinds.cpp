@@ -168,3 +168,10 @@ HRESULT WrapFrame(ID3_Frame* frame, UINT32 number, bool owned, REFIID iid, void*
   object->Release();  // the creation reference; a failed query destroys the wrapper and an owned frame
   return result;
 }
+
+// The public names of frame numbers are the tag library's numbers.
+static_assert(kFrameComment == ID3FID_COMMENT && kFrameAlbum == ID3FID_ALBUM && kFrameBpm == ID3FID_BPM &&
+                  kFrameGenre == ID3FID_CONTENTTYPE && kFrameTitle == ID3FID_TITLE && kFrameSongLength == ID3FID_SONGLEN &&
+                  kFrameLeadArtist == ID3FID_LEADARTIST && kFrameTrackNumber == ID3FID_TRACKNUM &&
+                  kFrameEncoderSettings == ID3FID_ENCODERSETTINGS && kFrameYear == ID3FID_YEAR,
+              "frame numbers");

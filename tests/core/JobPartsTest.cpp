@@ -6,6 +6,7 @@
 #include <cstring>
 #include <vector>
 
+#include "ConversionJob.h"
 #include "JobSink.h"
 #include "MediaLibrary.h"
 #include "PcmFormat.h"
@@ -123,4 +124,11 @@ TEST(MediaLibrary, ScriptText) {
   EXPECT_EQ(L"On Error Resume Next\r\nDim Player\r\nSet Player = CreateObject(\"WMPlayer.OCX\")\r\n"
             L"Player.MediaCollection.add(\"C:\\Music\\a.mp3\")",
             MediaLibraryScript(L"C:\\Music\\a.mp3"));
+}
+
+TEST(TempoText, TenthsWithATrailingZero) {
+  EXPECT_EQ(L"12000", TempoText(120.0));
+  EXPECT_EQ(L"08000", TempoText(80.0));
+  EXPECT_EQ(L"12340", TempoText(123.4));
+  EXPECT_EQ(L"16000", TempoText(160.0));
 }
