@@ -165,6 +165,13 @@ TAVCORE_API HRESULT WINAPI AudioConvert(IConvertSource* src, IConvertDestination
 // 1 when it is off or no media player is installed.
 TAVCORE_API HRESULT WINAPI AddToMediaLibrary(HWND owner, const wchar_t* path);
 
+// Output naming: scheme (or a string-resource number) with elements such as <sourcedir>, <sourcename>,
+// <sourcepath:N>, <artist>, <album>, <title>, <year>, <genre>, <tracknum>, <date>, <time>, <mymusic>.
+// formatIndex: a format row, -1 for a playlist (".m3u"), -2 to keep the extension. out receives the path
+// (TRUE) or an error text (FALSE), at most outSize - 1 characters.
+TAVCORE_API BOOL WINAPI SuggestOutputFile(const wchar_t* scheme, int formatIndex, IConvertSource* source, wchar_t* out,
+                                          int outSize);
+
 // ---------------------------------------------------------------------------------------------------------------
 // Settings store (HKCU\Software\Quennet\Tavrel) and engine start-up
 
