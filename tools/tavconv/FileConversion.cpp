@@ -1,6 +1,8 @@
 // One file through the engine, as both modes of the converter application run it.
 #include "FileConversion.h"
 
+#include "InputCollector.h"
+
 namespace {
 // Owns one reference of an engine object.
 template <class T>
@@ -76,8 +78,13 @@ HRESULT ConvertFile(const std::wstring& input, const ConversionSettings& setting
     LogError(callback, name);
     return E_FAIL;
   }
-  if (output) *output = name;
-  destination.object->SetFileName(name);
+  // A relative scheme is relative to the current folder, and the job and playlists need the full path.
+  std::wstring path = AbsolutePath(name);
+  if (output) *output = path;
+  if (!destination.object->SetFileName(path.c_str())) {
+    LogError(callback, L"Filename too long (259 character limit)");
+    return E_FAIL;
+  }
   double gain = settings.gain;
   return AudioConvert(source.object, destination.object, &callback, &settings.job, settings.normalize ? &gain : nullptr,
                       settings.startMs, settings.endMs);

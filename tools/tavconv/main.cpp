@@ -1,17 +1,23 @@
-// tavconv: the converter application. Console commands for batch work.
+// tavconv: the converter application. Console commands for batch work; the shell extension's /C, /B and /R
+// command lines open the window mode.
 #include <cwchar>
 #include <string>
+#include <vector>
 
+#include "ConsoleMode.h"
 #include "ConsoleText.h"
+#include "SampleFile.h"
 #include "tavcore.h"
 
 namespace {
 const wchar_t kUsage[] =
-    L"Usage: tavconv COMMAND\n"
+    L"Usage: tavconv COMMAND ...\n"
     L"\n"
     L"Commands:\n"
-    L"  formats    list the audio formats the engine knows, with what it can read and write\n"
-    L"  --help     show this text\n";
+    L"  convert --to FORMAT [options] INPUT...   convert files, folders and playlists (tavconv convert --help)\n"
+    L"  formats                                  list the audio formats, with what can be read and written\n"
+    L"  sample FILE.wav [SECONDS]                write the built-in sample recording (default 5 seconds)\n"
+    L"  --help                                   show this text\n";
 
 std::wstring ExtensionList(const CONVFORMAT& format) {
   std::wstring list;
@@ -40,15 +46,44 @@ int PrintFormats() {
   WriteText(stdout, std::wstring(L"\nEngine build: ") + longDate + L" (" + shortDate + L")\n");
   return 0;
 }
+
+int WriteSample(const std::vector<std::wstring>& arguments) {
+  int seconds = 5;
+  if (arguments.empty() || arguments.size() > 2 ||
+      (arguments.size() == 2 && (seconds = _wtoi(arguments[1].c_str())) <= 0) || seconds > 3600) {
+    WriteText(stderr, std::wstring(L"tavconv: sample takes FILE.wav and optionally SECONDS (1 to 3600)\n\n") + kUsage);
+    return 2;
+  }
+  if (!WriteSampleWave(arguments[0], seconds)) {
+    WriteText(stderr, L"tavconv: cannot write " + arguments[0] + L"\n");
+    return 1;
+  }
+  WriteText(stdout, L"Wrote " + std::to_wstring(seconds) + L" seconds of sample audio to " + arguments[0] + L"\n");
+  return 0;
+}
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
   InitAC(L"TAVCONV", nullptr);
-  if (argc < 2 || wcscmp(argv[1], L"--help") == 0 || wcscmp(argv[1], L"-h") == 0) {
-    WriteText(argc < 2 ? stderr : stdout, kUsage);
-    return argc < 2 ? 2 : 0;
+  std::vector<std::wstring> rest(argv + (argc > 2 ? 2 : argc), argv + argc);
+  std::wstring command = argc > 1 ? argv[1] : L"";
+  if (command.empty()) {
+    WriteText(stderr, kUsage);
+    return 2;
   }
-  if (wcscmp(argv[1], L"formats") == 0) return PrintFormats();
-  WriteText(stderr, std::wstring(L"tavconv: unknown command '") + argv[1] + L"'\n\n" + kUsage);
+  if (command == L"--help" || command == L"-h" || command == L"help") {
+    WriteText(stdout, kUsage);
+    return 0;
+  }
+  if (command == L"formats") return PrintFormats();
+  if (command == L"sample") return WriteSample(rest);
+  if (command == L"convert") {
+    if (!rest.empty() && (rest[0] == L"--help" || rest[0] == L"-h")) {
+      WriteText(stdout, kConvertUsage);
+      return 0;
+    }
+    return RunConvertCommand(rest);
+  }
+  WriteText(stderr, L"tavconv: unknown command '" + command + L"'\n\n" + kUsage);
   return 2;
 }

@@ -5,6 +5,7 @@
 #include <cwchar>
 
 #include "EngineResources.h"
+#include "MmioFile.h"
 #include "PathText.h"
 #include "PcmFormat.h"
 
@@ -47,7 +48,7 @@ bool CWavConvDest::Open() {
   }
   if (!CDefConvertDestination::Open()) return false;
   framesWritten = 0;
-  file = mmioOpenW(fileName, nullptr, MMIO_CREATE | MMIO_WRITE | MMIO_ALLOCBUF | MMIO_EXCLUSIVE);
+  file = OpenMmioFile(fileName, true);
   if (!file) return Fail(L"Output file cannot be opened for writing");
 
   riffChunk = MMCKINFO{};

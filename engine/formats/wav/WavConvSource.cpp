@@ -8,6 +8,7 @@
 
 #include "CodecNames.h"
 #include "EngineResources.h"
+#include "MmioFile.h"
 
 namespace {
 constexpr UINT32 kReadChunk = 65536;
@@ -40,7 +41,7 @@ bool CWavConvSource::Open() {
   if (!CDefConvertSource::Open()) return false;
   fileFormat.clear();
   dataLeft = 0;
-  file = mmioOpenW(fileName, nullptr, MMIO_READ | MMIO_DENYWRITE);
+  file = OpenMmioFile(fileName, false);
   if (!file) return Fail(L"Source file cannot be opened");
 
   bool haveFormat = false;

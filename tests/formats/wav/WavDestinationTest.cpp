@@ -164,3 +164,18 @@ TEST(WavDestination, MisuseIsRefused) {
   EXPECT_TRUE(empty.valid);
   EXPECT_EQ(0u, empty.data.size());
 }
+
+TEST(WavDestination, NonLatinFileNames) {
+  TempFolder temp;
+  WAVEFORMATEX cd = PcmFormat(16, 2, 44100);
+  std::string samples = PcmSignal(cd, 4410);
+  std::wstring folder = temp / L"\u041c\u0443\u0437\u044b\u043a\u0430";
+  ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
+  std::wstring path = folder + L"\\\u0442\u043e\u043d \u97f3.wav";
+  Destination destination;
+  RecordingCallback log;
+  ASSERT_TRUE(Encode(destination.object, path, cd, samples, log)) << "written under a non-Latin name";
+  DecodeResult back = Decode(path);
+  ASSERT_TRUE(back.read) << "read under a non-Latin name";
+  EXPECT_TRUE(samples == back.pcm);
+}

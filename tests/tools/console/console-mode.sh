@@ -1,0 +1,80 @@
+#!/bin/bash
+# The converter application's console mode, run under Wine as a user runs it: exit statuses, messages,
+# folders and playlists as inputs, ranges, parallel jobs giving the same bytes, playlists of the outputs.
+# Usage: console-mode.sh WINE_RUN TAVCONV_EXE WORK_FOLDER
+set -uo pipefail
+run=$1 exe=$2 work=$3
+rm -rf "$work" && mkdir -p "$work" && cd "$work" || exit 1
+failures=0
+check() {  # check NAME EXPECTED_STATUS COMMAND... ; output in $out
+  local name=$1 expected=$2; shift 2
+  out=$("$run" "$exe" "$@" 2>&1); status=$?
+  if [ "$status" -ne "$expected" ]; then
+    echo "FAILED: $name: exit status $status, expected $expected"; echo "$out" | sed 's/^/    /'; failures=$((failures + 1))
+    return 1
+  fi
+  echo "ok: $name"
+}
+expect_text() {  # expect_text NAME TEXT: the last output contains TEXT
+  if ! grep -qF -- "$2" <<<"$out"; then
+    echo "FAILED: $1: output lacks '$2'"; echo "$out" | sed 's/^/    /'; failures=$((failures + 1))
+  fi
+}
+duration() { soxi -D "$1" 2>/dev/null; }
+
+mkdir -p in/sub "in/Музыка"
+check "sample" 0 sample in/a.wav 3
+check "sample 2" 0 sample in/sub/b.wav 2
+check "sample 3" 0 sample "in/Музыка/тон.wav" 1
+check "sample 4" 0 sample in/sub/c.wav 4
+printf '#EXTM3U\r\na.wav\r\nsub/b.wav\r\n' > in/LIST.M3U
+
+# Usage errors: status 2 with a message and the usage text.
+check "no --to" 2 convert in/a.wav; expect_text "no --to" "--to FORMAT is missing"
+check "unknown format" 2 convert --to Vinyl in/a.wav; expect_text "unknown format" "Unknown output format 'Vinyl'"
+check "read-only format" 2 convert --to FLAC in/a.wav; expect_text "read-only format" "cannot be written"
+check "bad range" 2 convert --to Wave --range 3000-1000 in/a.wav; expect_text "bad range" "--range takes START-END"
+check "bad option value" 2 convert --to Wave --option wave-codec=Nope in/a.wav; expect_text "bad option value" "ACM Wave Codec was not found"
+check "unknown option" 2 convert --to Wave --frobnicate in/a.wav; expect_text "unknown option" "Unknown option --frobnicate"
+check "no inputs" 2 convert --to Wave
+check "help" 0 --help; expect_text "help" "convert --to FORMAT"
+check "formats" 0 formats; expect_text "formats" "16  Monkey's APE"
+
+# A missing input fails the run but the others are converted.
+check "missing input" 1 convert --to Wave --scheme 'out\m\<sourcename>' in/a.wav in/missing.wav
+expect_text "missing input" "Input not found: in/missing.wav"
+expect_text "missing input" "1 converted, 1 failed"
+[ -f out/m/a.wav ] || { echo "FAILED: missing input: out/m/a.wav not written"; failures=$((failures + 1)); }
+
+# A folder brings every readable file below it, in name order; non-Latin names survive.
+check "folder" 0 convert --to Wave --option "wave-codec=IMA ADPCM" --scheme 'out\folder\<sourcename>' in
+expect_text "folder" "4 converted, 0 failed"
+for f in a b c тон; do
+  [ -f "out/folder/$f.wav" ] || { echo "FAILED: folder: out/folder/$f.wav missing"; failures=$((failures + 1)); }
+done
+soxi out/folder/a.wav | grep -q "IMA ADPCM" || { echo "FAILED: folder: a.wav is not IMA ADPCM"; failures=$((failures + 1)); }
+
+# An existing output is kept unless --overwrite is given.
+check "no overwrite" 1 convert --to Wave --scheme 'out\folder\<sourcename>' in/a.wav
+expect_text "no overwrite" "Output file already exists"
+check "overwrite" 0 convert --to Wave --overwrite --scheme 'out\folder\<sourcename>' in/a.wav
+soxi out/folder/a.wav | grep -q "Signed Integer PCM" || { echo "FAILED: overwrite: a.wav was not replaced"; failures=$((failures + 1)); }
+
+# A playlist (extension in any case) as input, a range, and a playlist of the outputs.
+check "playlist and range" 0 convert --to Wave --range 500-1500 --scheme 'out\range\<sourcename>' --playlist out/range/list.m3u in/LIST.M3U
+for f in a b; do
+  d=$(duration "out/range/$f.wav")
+  [ "$d" = "1.000000" ] || { echo "FAILED: range: $f.wav lasts $d s, expected 1 s"; failures=$((failures + 1)); }
+done
+if ! diff <(tail -n +3 out/range/list.m3u | tr -d '\r') <(printf '.\\a.wav\n.\\b.wav\n') >/dev/null; then
+  echo "FAILED: playlist of the outputs:"; cat out/range/list.m3u; failures=$((failures + 1))
+fi
+
+# Parallel jobs give the same bytes as one job at a time.
+check "jobs 1" 0 convert --to Wave --jobs 1 --trim --normalize --fade-out 300 --scheme 'out\one\<sourcename>' in
+check "jobs 2" 0 convert --to Wave --jobs 2 --trim --normalize --fade-out 300 --scheme 'out\two\<sourcename>' in
+if ! diff -r out/one out/two >/dev/null; then echo "FAILED: --jobs 2 output differs from --jobs 1"; failures=$((failures + 1)); fi
+[ "$(ls out/two | wc -l)" -eq 4 ] || { echo "FAILED: jobs 2: $(ls out/two | wc -l) outputs"; failures=$((failures + 1)); }
+
+echo "$failures checks failed"
+[ "$failures" -eq 0 ]
