@@ -60,3 +60,19 @@
 
 // "TEXT" resource: WAVE format tag names, UTF-16 with a byte-order mark
 #define IDR_CODEC_NAMES 3115
+
+// MP3 settings dialog
+#define IDD_MP3_SETTINGS 3116
+#define IDC_MP3_MODE 1201
+#define IDC_MP3_SLIDER 1202
+#define IDC_MP3_SLIDER_MIN 1203
+#define IDC_MP3_SLIDER_MAX 1204
+#define IDC_MP3_VALUE 1205
+#define IDC_MP3_SLIDER_LABEL 1206
+#define IDC_MP3_RESAMPLE 1207
+#define IDC_MP3_JOINT_STEREO 1208
+#define IDC_MP3_CRC 1209
+#define IDC_MP3_ISO 1210
+#define IDC_MP3_ORIGINAL 1211
+#define IDC_MP3_COPYRIGHT 1212
+#define IDC_MP3_PRIVATE 1213

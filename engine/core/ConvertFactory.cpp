@@ -2,6 +2,7 @@
 #include <new>
 
 #include "AbiGuard.h"
+#include "formats/mp3/MP3ConvDest.h"
 #include "formats/wav/WavConvDest.h"
 #include "formats/wav/WavConvSource.h"
 #include "tavcore.h"
@@ -26,7 +27,7 @@ const ClassEntry<IConvertSource> kSourceClasses[] = {
 const ClassEntry<IConvertDestination> kDestinationClasses[] = {
     {&CLSID_CAIFFConvDest, nullptr}, {&CLSID_CDirectShowConvDest, nullptr},
     {&CLSID_COggConvDest, nullptr},  {&CLSID_CWavConvDest, &CWavConvDest::Create},
-    {&CLSID_CMP3ConvDest, nullptr},  {&CLSID_CWMAConvDest, nullptr},
+    {&CLSID_CMP3ConvDest, &CMP3ConvDest::Create},  {&CLSID_CWMAConvDest, nullptr},
 };
 
 template <class Interface, size_t N>

@@ -4,6 +4,7 @@
 #include "AbiGuard.h"
 #include "PathText.h"
 #include "tavcore.h"
+#include "mp3/MP3Settings.h"
 #include "wav/WAVSettings.h"
 
 namespace {
@@ -14,6 +15,7 @@ struct DefaultSettingsEntry {
 };
 
 const DefaultSettingsEntry kEntries[] = {
+    {&CLSID_CMP3ConvDest, &EditMp3Defaults, &DescribeMp3Defaults},
     {&CLSID_CWavConvDest, &EditWavDefaults, &DescribeWavDefaults},
 };
 

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <windows.h>
+#include <commctrl.h>
 
 #include <string>
 
@@ -15,6 +16,9 @@ class CSettingsDlg {
  public:
   // Runs the dialog over parent: IDOK (1) or IDCANCEL (2); -1 when it cannot be shown.
   INT_PTR DoModal(HWND parent) {
+    // Sliders and the like live in the common controls, which must be registered before the dialog exists.
+    INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_BAR_CLASSES | ICC_STANDARD_CLASSES};
+    InitCommonControlsEx(&controls);
     return DialogBoxParamW(ResourceModule(), MAKEINTRESOURCEW(DialogId), parent, &DialogProc,
                            reinterpret_cast<LPARAM>(this));
   }
@@ -27,6 +31,7 @@ class CSettingsDlg {
   HWND window = nullptr;
 
   void OnCommand(int, int) {}
+  void OnScroll(HWND) {}
   void OnDestroy() {}
 
  private:
@@ -94,6 +99,9 @@ class CSettingsDlg {
       switch (message) {
         case WM_COMMAND:
           self->OnButton(LOWORD(wParam), HIWORD(wParam));
+          return TRUE;
+        case WM_HSCROLL:
+          self->Self().OnScroll(reinterpret_cast<HWND>(lParam));
           return TRUE;
         case WM_DESTROY:
           self->Self().OnDestroy();
