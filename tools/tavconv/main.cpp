@@ -3,6 +3,7 @@
 #include <string>
 
 #include "ConsoleText.h"
+#include "WindowMode.h"
 #include "tavcore.h"
 
 namespace {
@@ -44,6 +45,10 @@ int PrintFormats() {
 
 int wmain(int argc, wchar_t** argv) {
   InitAC(L"TAVCONV", nullptr);
+  if (argc >= 2 && IsWindowModeCommand(argv[1])) {
+    FreeConsole();  // started by the shell: its console window only flashes
+    return RunWindowMode(argc, argv);
+  }
   if (argc < 2 || wcscmp(argv[1], L"--help") == 0 || wcscmp(argv[1], L"-h") == 0) {
     WriteText(argc < 2 ? stderr : stdout, kUsage);
     return argc < 2 ? 2 : 0;
