@@ -18,7 +18,7 @@ constexpr int kBadCommandLine = 2;
 
 // Shows the message and gives back the exit status that goes with it.
 int Tell(const std::wstring& text, UINT icon, int status) {
-  messageBoxFunction(nullptr, text.c_str(), ProgramText(IDS_APP_CAPTION).c_str(), MB_OK | icon);
+  messageBoxFunction(nullptr, text.c_str(), ProgramText(IDS_APP_CAPTION).c_str(), MB_OK | MB_SETFOREGROUND | icon);
   return status;
 }
 
@@ -31,13 +31,14 @@ std::wstring QuotedArguments(int argc, wchar_t** argv) {
   return line.empty() ? L"(no arguments)" : line;
 }
 
-bool CanWrite(int formatIndex) {
+// The format's own name when the engine can write it, else empty.
+std::wstring WritableFormatName(int formatIndex) {
   CONVFORMAT row;
   IConvertDestination* destination = nullptr;
   if (ConvGetFormatAt(&row, static_cast<UINT32>(formatIndex)) != S_OK || ConvCreateDest(&row, &destination) != S_OK)
-    return false;
+    return {};
   destination->Release();
-  return true;
+  return row.name;
 }
 
 std::wstring NamingScheme() {
@@ -92,7 +93,8 @@ int Run(int argc, wchar_t** argv) {
     DeleteFileW(listFile.c_str());
     return Tell(ProgramText(IDS_UNKNOWN_FORMAT, argv[2]), MB_ICONERROR, kBadCommandLine);
   }
-  if (!CanWrite(settings.formatIndex)) {
+  const std::wstring formatName = WritableFormatName(settings.formatIndex);
+  if (formatName.empty()) {
     DeleteFileW(listFile.c_str());
     return Tell(ProgramText(IDS_FORMAT_NOT_WRITABLE, argv[2]), MB_ICONINFORMATION, kFailed);
   }
@@ -102,7 +104,7 @@ int Run(int argc, wchar_t** argv) {
   DeleteFileW(listFile.c_str());
   if (!read) return Tell(error, MB_ICONERROR, kFailed);
   settings.scheme = NamingScheme();
-  return ConvertList(paths, settings, argv[2]);
+  return ConvertList(paths, settings, formatName);
 }
 
 std::wstring Counted(int count, UINT one, UINT many) {
