@@ -7,6 +7,7 @@
 #include "ConsoleMode.h"
 #include "ConsoleText.h"
 #include "SampleFile.h"
+#include "WindowMode.h"
 #include "tavcore.h"
 
 namespace {
@@ -65,6 +66,10 @@ int WriteSample(const std::vector<std::wstring>& arguments) {
 
 int wmain(int argc, wchar_t** argv) {
   InitAC(L"TAVCONV", nullptr);
+  if (argc >= 2 && IsWindowModeCommand(argv[1])) {
+    FreeConsole();  // started by the shell: its console window only flashes
+    return RunWindowMode(argc, argv);
+  }
   std::vector<std::wstring> rest(argv + (argc > 2 ? 2 : argc), argv + argc);
   std::wstring command = argc > 1 ? argv[1] : L"";
   if (command.empty()) {
