@@ -35,10 +35,7 @@ bool CAIFFConvDest::Open() {
   pending.clear();
   file.Reset(
       CreateFileW(fileName, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file) {
-    LogError(L"File cannot be opened for writing");
-    return false;
-  }
+  if (!file) return Fail(L"File cannot be opened for writing");
   if (!OpenChunk(formChunk, "FORM", "AIFF") || !OpenChunk(commChunk, "COMM")) return Fail(L"Chunk cannot be created");
 
   PutBigEndian16(commData, format.nChannels);
