@@ -2,6 +2,8 @@
 #include <new>
 
 #include "AbiGuard.h"
+#include "formats/aiff/AiffConvDest.h"
+#include "formats/aiff/AiffConvSource.h"
 #include "formats/mp3/MP3ConvDest.h"
 #include "formats/wav/WavConvDest.h"
 #include "formats/wav/WavConvSource.h"
@@ -18,14 +20,14 @@ const ClassEntry<IConvertSource> kSourceClasses[] = {
     {&CLSID_CWMAConvSource, nullptr},
     {&CLSID_CAudioCDTrack, nullptr},
     {&CLSID_CWavConvSource, &CWavConvSource::Create},
-    {&CLSID_CAIFFConvSource, nullptr},
+    {&CLSID_CAIFFConvSource, &CAIFFConvSource::Create},
     {&CLSID_CMIDIConvSource, nullptr},
     {&CLSID_CQCPConvSource, nullptr},
     {&CLSID_CDirectShowConvSource, nullptr},
 };
 
 const ClassEntry<IConvertDestination> kDestinationClasses[] = {
-    {&CLSID_CAIFFConvDest, nullptr}, {&CLSID_CDirectShowConvDest, nullptr},
+    {&CLSID_CAIFFConvDest, &CAIFFConvDest::Create}, {&CLSID_CDirectShowConvDest, nullptr},
     {&CLSID_COggConvDest, nullptr},  {&CLSID_CWavConvDest, &CWavConvDest::Create},
     {&CLSID_CMP3ConvDest, &CMP3ConvDest::Create},  {&CLSID_CWMAConvDest, nullptr},
 };
