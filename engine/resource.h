@@ -60,3 +60,18 @@
 
 // "TEXT" resource: WAVE format tag names, UTF-16 with a byte-order mark
 #define IDR_CODEC_NAMES 3115
+
+// Ogg Vorbis settings dialog
+#define IDD_OGG_SETTINGS 3326
+#define IDC_OGG_QUALITY_MODE 1201
+#define IDC_OGG_AVERAGE_MODE 1202
+#define IDC_OGG_QUALITY 1203
+#define IDC_OGG_QUALITY_LABEL 1204
+#define IDC_OGG_AVERAGE 1205
+#define IDC_OGG_AVERAGE_LABEL 1206
+#define IDC_OGG_USE_MIN 1207
+#define IDC_OGG_MIN 1208
+#define IDC_OGG_MIN_LABEL 1209
+#define IDC_OGG_USE_MAX 1210
+#define IDC_OGG_MAX 1211
+#define IDC_OGG_MAX_LABEL 1212

@@ -2,6 +2,7 @@
 #include <new>
 
 #include "AbiGuard.h"
+#include "formats/ogg/OggConvDest.h"
 #include "formats/wav/WavConvDest.h"
 #include "formats/wav/WavConvSource.h"
 #include "tavcore.h"
@@ -24,9 +25,12 @@ const ClassEntry<IConvertSource> kSourceClasses[] = {
 };
 
 const ClassEntry<IConvertDestination> kDestinationClasses[] = {
-    {&CLSID_CAIFFConvDest, nullptr}, {&CLSID_CDirectShowConvDest, nullptr},
-    {&CLSID_COggConvDest, nullptr},  {&CLSID_CWavConvDest, &CWavConvDest::Create},
-    {&CLSID_CMP3ConvDest, nullptr},  {&CLSID_CWMAConvDest, nullptr},
+    {&CLSID_CAIFFConvDest, nullptr},
+    {&CLSID_CDirectShowConvDest, nullptr},
+    {&CLSID_COggConvDest, &COggConvDest::Create},
+    {&CLSID_CWavConvDest, &CWavConvDest::Create},
+    {&CLSID_CMP3ConvDest, nullptr},
+    {&CLSID_CWMAConvDest, nullptr},
 };
 
 template <class Interface, size_t N>
