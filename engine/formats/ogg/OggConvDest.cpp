@@ -129,19 +129,27 @@ bool COggConvDest::Write(UINT32 size, const void* data) {
 
 bool COggConvDest::EncodeFrames(const unsigned char* bytes, size_t frames) {
   // libvorbis takes a frame count of 0 as the end of the input, which only Close may give.
-  if (frames == 0) return true;
+  // Large writes go in slices, which keeps libvorbis's int counts and its buffer small.
+  constexpr size_t kSliceFrames = 1 << 16;
   int channels = format.nChannels;
   int bytesPerSample = format.wBitsPerSample / 8;
-  float** buffer = vorbis_analysis_buffer(&dsp, static_cast<int>(frames));
-  for (int channel = 0; channel < channels; ++channel) {
-    const unsigned char* at = bytes + channel * bytesPerSample;
-    float* out = buffer[channel];
-    for (size_t frame = 0; frame < frames; ++frame, at += frameBytes) out[frame] = SampleValue(at, bytesPerSample);
+  while (frames > 0) {
+    int slice = static_cast<int>(std::min(frames, kSliceFrames));
+    float** buffer = vorbis_analysis_buffer(&dsp, slice);
+    for (int channel = 0; channel < channels; ++channel) {
+      const unsigned char* at = bytes + channel * bytesPerSample;
+      float* out = buffer[channel];
+      for (int frame = 0; frame < slice; ++frame, at += frameBytes) out[frame] = SampleValue(at, bytesPerSample);
+    }
+    vorbis_analysis_wrote(&dsp, slice);
+    if (!DrainBlocks()) {
+      ReportWriteError();
+      return false;
+    }
+    bytes += static_cast<size_t>(slice) * frameBytes;
+    frames -= static_cast<size_t>(slice);
   }
-  vorbis_analysis_wrote(&dsp, static_cast<int>(frames));
-  if (DrainBlocks()) return true;
-  ReportWriteError();
-  return false;
+  return true;
 }
 
 bool COggConvDest::DrainBlocks() {

@@ -22,7 +22,7 @@ struct OggPage {
 struct OggStream {
   std::vector<OggPage> pages;
   std::vector<std::string> packets;  // complete packets, in order
-  bool valid = false;                // every byte belongs to a well-formed page with a correct checksum
+  bool valid = false;                // every byte belongs to a well-formed page (checksums are ogginfo's job)
 };
 OggStream ParseOgg(const std::string& bytes);
 
