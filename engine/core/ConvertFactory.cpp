@@ -5,6 +5,7 @@
 #include "formats/aiff/AiffConvDest.h"
 #include "formats/aiff/AiffConvSource.h"
 #include "formats/mp3/MP3ConvDest.h"
+#include "formats/ogg/OggConvDest.h"
 #include "formats/wav/WavConvDest.h"
 #include "formats/wav/WavConvSource.h"
 #include "tavcore.h"
@@ -27,9 +28,12 @@ const ClassEntry<IConvertSource> kSourceClasses[] = {
 };
 
 const ClassEntry<IConvertDestination> kDestinationClasses[] = {
-    {&CLSID_CAIFFConvDest, &CAIFFConvDest::Create}, {&CLSID_CDirectShowConvDest, nullptr},
-    {&CLSID_COggConvDest, nullptr},  {&CLSID_CWavConvDest, &CWavConvDest::Create},
-    {&CLSID_CMP3ConvDest, &CMP3ConvDest::Create},  {&CLSID_CWMAConvDest, nullptr},
+    {&CLSID_CAIFFConvDest, &CAIFFConvDest::Create},
+    {&CLSID_CDirectShowConvDest, nullptr},
+    {&CLSID_COggConvDest, &COggConvDest::Create},
+    {&CLSID_CWavConvDest, &CWavConvDest::Create},
+    {&CLSID_CMP3ConvDest, &CMP3ConvDest::Create},
+    {&CLSID_CWMAConvDest, nullptr},
 };
 
 template <class Interface, size_t N>
