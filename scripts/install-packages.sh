@@ -11,7 +11,7 @@ packages=(
   # media decoding through the platform's media framework under Wine
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-ugly gstreamer1.0-libav
   # independent tools that check our files and make test input
-  sox ffmpeg python3-mutagen flac vorbis-tools
+  sox ffmpeg python3-mutagen flac vorbis-tools lame
   # GoogleTest sources, cross-built by deps/
   googletest
 )

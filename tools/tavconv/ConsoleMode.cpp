@@ -2,6 +2,7 @@
 #include "ConsoleMode.h"
 
 #include <windows.h>
+#include <psapi.h>
 
 #include <algorithm>
 #include <atomic>
@@ -31,7 +32,8 @@ const wchar_t kConvertUsage[] =
     L"  --jobs N             conversions at once (default: the number of processors)\n"
     L"  --playlist FILE      write an .m3u playlist of the outputs\n"
     L"  --overwrite          replace existing outputs\n"
-    L"  --no-overwrite       keep existing outputs and report them (the default)\n";
+    L"  --no-overwrite       keep existing outputs and report them (the default)\n"
+    L"  --stats              print the elapsed time and the peak memory at the end\n";
 
 namespace {
 struct UsageError {
@@ -44,6 +46,7 @@ struct BatchOptions {
   unsigned jobs = 0;
   std::wstring playlist;
   bool overwrite = false;
+  bool stats = false;
 };
 
 bool ParseNumber(const std::wstring& text, int& value, bool allowEmpty = false) {
@@ -109,6 +112,8 @@ BatchOptions ParseArguments(const std::vector<std::wstring>& arguments) {
       batch.jobs = static_cast<unsigned>(jobs);
     } else if (argument == L"--playlist") {
       batch.playlist = AbsolutePath(value(i, argument));
+    } else if (argument == L"--stats") {
+      batch.stats = true;
     } else if (argument == L"--overwrite" || argument == L"--no-overwrite") {
       batch.overwrite = argument == L"--overwrite";
     } else if (argument.rfind(L"--", 0) == 0) {
@@ -177,6 +182,7 @@ int RunConvertCommand(const std::vector<std::wstring>& arguments) {
     WriteText(stderr, L"tavconv: " + error.text + L"\n\n" + kConvertUsage);
     return 2;
   }
+  const ULONGLONG started = GetTickCount64();
   CollectedInputs inputs = CollectInputs(batch.inputs);
   for (const std::wstring& problem : inputs.problems) WriteText(stderr, L"error: " + problem + L"\n");
 
@@ -210,5 +216,16 @@ int RunConvertCommand(const std::vector<std::wstring>& arguments) {
   }
   size_t failed = count - succeeded + inputs.problems.size();
   WriteText(stdout, std::to_wstring(succeeded) + L" converted, " + std::to_wstring(failed) + L" failed\n");
+  if (batch.stats) {
+    PROCESS_MEMORY_COUNTERS memory = {};
+    memory.cb = sizeof(memory);
+    GetProcessMemoryInfo(GetCurrentProcess(), &memory, sizeof(memory));
+    wchar_t line[160];
+    _snwprintf(line, 159, L"stats: %.3f s elapsed, peak working set %.1f MB, peak private %.1f MB\n",
+               (GetTickCount64() - started) / 1000.0, memory.PeakWorkingSetSize / 1048576.0,
+               memory.PeakPagefileUsage / 1048576.0);
+    line[159] = L'\0';
+    WriteText(stdout, line);
+  }
   return failed == 0 && succeeded > 0 ? 0 : 1;
 }
