@@ -15,8 +15,10 @@ struct DefaultSettingsEntry {
 };
 
 const DefaultSettingsEntry kEntries[] = {
-    {&CLSID_CMP3ConvDest, &EditMp3Defaults, &DescribeMp3Defaults},
-    {&CLSID_CWavConvDest, &EditWavDefaults, &DescribeWavDefaults},
+    {&CLSID_CMP3ConvDest, &EditStoredDefaults<CMP3Settings>,
+     [] { return DescribeStoredDefaults<CMP3Settings>(&DescribeMp3Settings); }},
+    {&CLSID_CWavConvDest, &EditStoredDefaults<CWAVSettings>,
+     [] { return DescribeStoredDefaults<CWAVSettings>(&DescribeWavSettings); }},
 };
 
 const DefaultSettingsEntry* EntryFor(const CONVFORMAT* format) {

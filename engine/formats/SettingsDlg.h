@@ -10,6 +10,7 @@
 
 #include "EngineResources.h"
 #include "resource.h"
+#include "tavcore.h"
 
 template <class Dialog, class Record, int DialogId>
 class CSettingsDlg {
@@ -21,6 +22,22 @@ class CSettingsDlg {
     InitCommonControlsEx(&controls);
     return DialogBoxParamW(ResourceModule(), MAKEINTRESOURCEW(DialogId), parent, &DialogProc,
                            reinterpret_cast<LPARAM>(this));
+  }
+
+  // A destination's ShowSettings: the record comes back as it was unless the user chose OK; on OK it is
+  // copied into every destination of the null-terminated list that is of the same class.
+  template <class Destination>
+  bool ShowForDestination(HWND parent, IConvertDestination** alsoApplyTo, const GUID& classId) {
+    Record before = settings;
+    if (DoModal(parent) != IDOK) {
+      settings = before;
+      return false;
+    }
+    for (IConvertDestination** other = alsoApplyTo; other && *other; ++other) {
+      GUID id = {};
+      if ((*other)->GetClassId(&id) && IsEqualGUID(id, classId)) static_cast<Destination*>(*other)->Settings() = settings;
+    }
+    return true;
   }
 
   Record settings;
@@ -113,3 +130,20 @@ class CSettingsDlg {
     return FALSE;
   }
 };
+
+// The stored defaults of a format: edited in its dialog (0, or 0x80004004 after Cancel) ...
+template <class Dialog>
+HRESULT EditStoredDefaults(HWND parent) {
+  Dialog dialog;
+  dialog.LoadSettings(dialog.settings);
+  dialog.editingDefaults = true;
+  return dialog.DoModal(parent) == IDOK ? S_OK : E_ABORT;
+}
+
+// ... and described in one line.
+template <class Dialog, class Record>
+std::wstring DescribeStoredDefaults(std::wstring (*describe)(const Record&)) {
+  Dialog dialog;
+  dialog.LoadSettings(dialog.settings);
+  return describe(dialog.settings);
+}

@@ -208,17 +208,7 @@ bool CMP3ConvDest::EstimateSize(UINT32 srcBytes, const WAVEFORMATEX* srcFormat, 
 }
 
 bool CMP3ConvDest::ShowSettings(HWND parent, IConvertDestination** alsoApplyTo) {
-  MP3SETTINGS before = settings.settings;
-  if (settings.DoModal(parent) != IDOK) {
-    settings.settings = before;
-    return false;
-  }
-  for (IConvertDestination** other = alsoApplyTo; other && *other; ++other) {
-    GUID id = {};
-    if ((*other)->GetClassId(&id) && IsEqualGUID(id, CLSID_CMP3ConvDest))
-      static_cast<CMP3ConvDest*>(*other)->Settings() = settings.settings;
-  }
-  return true;
+  return settings.ShowForDestination<CMP3ConvDest>(parent, alsoApplyTo, CLSID_CMP3ConvDest);
 }
 
 bool CMP3ConvDest::GetSettingsText(wchar_t* buf, int cch) {

@@ -253,16 +253,3 @@ void CMP3Settings::OnCommand(int id, int code) {
 void CMP3Settings::OnScroll(HWND control) {
   if (control == GetDlgItem(window, IDC_MP3_SLIDER)) ShowSliderValue();
 }
-
-HRESULT EditMp3Defaults(HWND parent) {
-  CMP3Settings dialog;
-  dialog.LoadSettings(dialog.settings);
-  dialog.editingDefaults = true;
-  return dialog.DoModal(parent) == IDOK ? S_OK : E_ABORT;
-}
-
-std::wstring DescribeMp3Defaults() {
-  CMP3Settings dialog;
-  dialog.LoadSettings(dialog.settings);
-  return DescribeMp3Settings(dialog.settings);
-}

@@ -55,5 +55,3 @@ private:
   void ShowSliderValue();
 };
 
-HRESULT EditMp3Defaults(HWND parent);
-std::wstring DescribeMp3Defaults();

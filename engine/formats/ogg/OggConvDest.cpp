@@ -172,19 +172,26 @@ bool COggConvDest::WritePages(bool flush) {
   return true;
 }
 
+// Pages are collected and written in large pieces: a system call per page header and body costs more than
+// the encoding it follows.
 bool COggConvDest::WritePage(const ogg_page& out) {
-  for (const auto& [bytes, length] :
-       {std::make_pair(out.header, out.header_len), std::make_pair(out.body, out.body_len)}) {
-    DWORD written = 0;
-    if (!WriteFile(file, bytes, static_cast<DWORD>(length), &written, nullptr) ||
-        written != static_cast<DWORD>(length)) {
-      writeError = GetLastError();
-      writeFailed = true;
-      return false;
-    }
-  }
+  pendingOutput.insert(pendingOutput.end(), out.header, out.header + out.header_len);
+  pendingOutput.insert(pendingOutput.end(), out.body, out.body + out.body_len);
   if (ogg_page_eos(&out)) endOfStreamWritten = true;
-  return true;
+  return pendingOutput.size() < kOutputPiece || FlushOutput();
+}
+
+bool COggConvDest::FlushOutput() {
+  if (pendingOutput.empty()) return true;
+  DWORD written = 0;
+  const DWORD size = static_cast<DWORD>(pendingOutput.size());
+  bool ok = WriteFile(file, pendingOutput.data(), size, &written, nullptr) && written == size;
+  pendingOutput.clear();
+  if (!ok) {
+    writeError = GetLastError();
+    writeFailed = true;
+  }
+  return ok;
 }
 
 void COggConvDest::ReportWriteError() {
@@ -198,7 +205,7 @@ bool COggConvDest::Close() {
     // After a failed write the file stays as far as it got; no end of stream is forced onto it.
     if (file != INVALID_HANDLE_VALUE && !writeFailed) {
       vorbis_analysis_wrote(&dsp, 0);
-      finished = DrainBlocks() && (endOfStreamWritten || WritePages(true));
+      finished = DrainBlocks() && (endOfStreamWritten || WritePages(true)) && FlushOutput();
       if (!finished) ReportWriteError();
     }
     ogg_stream_clear(&stream);
@@ -212,6 +219,8 @@ bool COggConvDest::Close() {
     infoReady = false;
   }
   if (file != INVALID_HANDLE_VALUE) {
+    if (!writeFailed) FlushOutput();
+    pendingOutput.clear();
     CloseHandle(file);
     file = INVALID_HANDLE_VALUE;
   }
@@ -228,20 +237,7 @@ bool COggConvDest::EstimateSize(UINT32 srcBytes, const WAVEFORMATEX* srcFormat, 
 }
 
 bool COggConvDest::ShowSettings(HWND parent, IConvertDestination** alsoApplyTo) {
-  // The dialog's sliders are common controls, whose classes the engine's host may not have registered.
-  INITCOMMONCONTROLSEX classes = {sizeof classes, ICC_BAR_CLASSES};
-  InitCommonControlsEx(&classes);
-  OGGSETTINGS before = settings.settings;
-  if (settings.DoModal(parent) != IDOK) {
-    settings.settings = before;
-    return false;
-  }
-  for (IConvertDestination** other = alsoApplyTo; other && *other; ++other) {
-    GUID id = {};
-    if ((*other)->GetClassId(&id) && IsEqualGUID(id, CLSID_COggConvDest))
-      static_cast<COggConvDest*>(*other)->Settings() = settings.settings;
-  }
-  return true;
+  return settings.ShowForDestination<COggConvDest>(parent, alsoApplyTo, CLSID_COggConvDest);
 }
 
 bool COggConvDest::GetSettingsText(wchar_t* buf, int cch) {

@@ -7,6 +7,7 @@
 #include <vorbis/codec.h>
 
 #include <string>
+#include <vector>
 
 #include "DefConvertDestination.h"
 #include "OggSettings.h"
@@ -39,10 +40,13 @@ class COggConvDest : public CDefConvertDestination {
   bool DrainBlocks();
   bool WritePages(bool flush);
   bool WritePage(const ogg_page& page);
+  bool FlushOutput();
   void ReportWriteError();
 
   COggSettings settings;
   HANDLE file = INVALID_HANDLE_VALUE;
+  static constexpr size_t kOutputPiece = 65536;
+  std::vector<unsigned char> pendingOutput;  // pages not yet written
   ogg_stream_state stream = {};
   ogg_page page = {};
   ogg_packet packet = {};

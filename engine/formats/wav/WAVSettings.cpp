@@ -145,16 +145,3 @@ void CWAVSettings::OnCommand(int id, int code) {
 }
 
 void CWAVSettings::OnDestroy() { ClearFormatItems(); }
-
-HRESULT EditWavDefaults(HWND parent) {
-  CWAVSettings dialog;
-  dialog.LoadSettings(dialog.settings);
-  dialog.editingDefaults = true;
-  return dialog.DoModal(parent) == IDOK ? S_OK : E_ABORT;
-}
-
-std::wstring DescribeWavDefaults() {
-  CWAVSettings dialog;
-  dialog.LoadSettings(dialog.settings);
-  return DescribeWavSettings(dialog.settings);
-}

@@ -43,6 +43,3 @@ class CWAVSettings : public CSettingsDlg<CWAVSettings, WAVSETTINGS, IDD_WAV_SETT
   const FormatBytes* SelectedFormat(bool* automatic) const;
 };
 
-// The stored defaults: edited in the dialog (0, or 0x80004004 after Cancel) and described in one line.
-HRESULT EditWavDefaults(HWND parent);
-std::wstring DescribeWavDefaults();

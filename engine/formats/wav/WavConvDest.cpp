@@ -183,17 +183,7 @@ bool CWavConvDest::EstimateSize(UINT32 srcBytes, const WAVEFORMATEX* srcFormat, 
 }
 
 bool CWavConvDest::ShowSettings(HWND parent, IConvertDestination** alsoApplyTo) {
-  WAVSETTINGS before = settings.settings;
-  if (settings.DoModal(parent) != IDOK) {
-    settings.settings = before;
-    return false;
-  }
-  for (IConvertDestination** other = alsoApplyTo; other && *other; ++other) {
-    GUID id = {};
-    if ((*other)->GetClassId(&id) && IsEqualGUID(id, CLSID_CWavConvDest))
-      static_cast<CWavConvDest*>(*other)->Settings() = settings.settings;
-  }
-  return true;
+  return settings.ShowForDestination<CWavConvDest>(parent, alsoApplyTo, CLSID_CWavConvDest);
 }
 
 bool CWavConvDest::GetSettingsText(wchar_t* buf, int cch) {
