@@ -6,6 +6,7 @@
 
 bool ACMconverter::Open(const WAVEFORMATEX* srcFormat, DWORD formatTag, const WAVEFORMATEX* format, Writer newWriter,
                         void* newUserData) {
+  auto acm = LockAcm();
   Free();
   writer = newWriter;
   userData = newUserData;
@@ -95,7 +96,10 @@ bool ACMconverter::Convert(bool finish) {
 }
 
 void ACMconverter::Free() {
-  if (stream) acmStreamClose(stream, 0);
+  if (stream) {
+    auto acm = LockAcm();
+    acmStreamClose(stream, 0);
+  }
   stream = nullptr;
   dstFormat.clear();
   srcBuffer.clear();

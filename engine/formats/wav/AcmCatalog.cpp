@@ -24,6 +24,11 @@ BOOL CALLBACK CollectFormat(HACMDRIVERID, LPACMFORMATDETAILSW details, DWORD_PTR
 }
 }  // namespace
 
+std::unique_lock<std::recursive_mutex> LockAcm() {
+  static std::recursive_mutex lock;
+  return std::unique_lock<std::recursive_mutex>(lock);
+}
+
 FormatBytes CopyFormat(const WAVEFORMATEX* format) {
   if (!format) return {};
   size_t extra = format->wFormatTag == WAVE_FORMAT_PCM ? 0 : format->cbSize;
@@ -34,6 +39,7 @@ FormatBytes CopyFormat(const WAVEFORMATEX* format) {
 }
 
 std::vector<AcmCodec> AcmCodecs() {
+  auto acm = LockAcm();
   std::vector<AcmCodec> codecs;
   ACMFORMATTAGDETAILSW details = {};
   details.cbStruct = sizeof(details);
@@ -42,6 +48,7 @@ std::vector<AcmCodec> AcmCodecs() {
 }
 
 std::vector<AcmFormat> AcmFormats(DWORD tag) {
+  auto acm = LockAcm();
   std::vector<AcmFormat> formats;
   std::vector<BYTE> buffer(kFormatEnumBufferSize, 0);
   auto* format = reinterpret_cast<WAVEFORMATEX*>(buffer.data());
@@ -56,6 +63,7 @@ std::vector<AcmFormat> AcmFormats(DWORD tag) {
 }
 
 std::wstring AcmCodecName(DWORD tag) {
+  auto acm = LockAcm();
   ACMFORMATTAGDETAILSW details = {};
   details.cbStruct = sizeof(details);
   details.dwFormatTag = tag;
@@ -64,6 +72,7 @@ std::wstring AcmCodecName(DWORD tag) {
 }
 
 std::wstring AcmFormatDescription(const WAVEFORMATEX* format) {
+  auto acm = LockAcm();
   if (!format) return {};
   FormatBytes copy = CopyFormat(format);
   ACMFORMATDETAILSW details = {};
@@ -76,12 +85,14 @@ std::wstring AcmFormatDescription(const WAVEFORMATEX* format) {
 }
 
 DWORD AcmMaxFormatSize() {
+  auto acm = LockAcm();
   DWORD size = 0;
   if (acmMetrics(nullptr, ACM_METRIC_MAX_SIZE_FORMAT, &size) != MMSYSERR_NOERROR) size = 0;
   return std::max<DWORD>(size, sizeof(WAVEFORMATEX));
 }
 
 bool AcmSuggestFormat(const WAVEFORMATEX* source, DWORD tag, FormatBytes& suggested, MMRESULT* error) {
+  auto acm = LockAcm();
   FormatBytes buffer(AcmMaxFormatSize(), 0);
   auto* format = reinterpret_cast<WAVEFORMATEX*>(buffer.data());
   format->wFormatTag = static_cast<WORD>(tag);

@@ -6,8 +6,14 @@
 #include <mmsystem.h>
 #include <mmreg.h>
 
+#include <mutex>
 #include <string>
 #include <vector>
+
+// Opening and closing ACM streams and asking the ACM about its drivers load and unload codec drivers, which
+// is not safe from two threads at once (two conversions in parallel could deadlock in the driver loading):
+// every such call is made under this lock. Conversions on open streams run without it.
+std::unique_lock<std::recursive_mutex> LockAcm();
 
 // A WAVEFORMATEX with its extra bytes, held by value.
 using FormatBytes = std::vector<BYTE>;

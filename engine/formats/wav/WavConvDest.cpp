@@ -22,6 +22,7 @@ const PcmShape kIntermediateShapes[] = {{16, 2}, {16, 1}, {8, 2}, {8, 1}};
 const DWORD kIntermediateRates[] = {44100, 22050, 11025, 8000};
 
 bool CanConvert(const WAVEFORMATEX* from, const WAVEFORMATEX* to) {
+  auto acm = LockAcm();
   return acmStreamOpen(nullptr, nullptr, const_cast<WAVEFORMATEX*>(from), const_cast<WAVEFORMATEX*>(to), nullptr, 0, 0,
                        ACM_STREAMOPENF_QUERY | ACM_STREAMOPENF_NONREALTIME) == MMSYSERR_NOERROR;
 }

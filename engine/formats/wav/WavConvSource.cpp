@@ -107,6 +107,7 @@ bool CWavConvSource::ParseChunks(bool* haveFormat) {
 }
 
 bool CWavConvSource::OpenDecoder() {
+  auto acm = LockAcm();
   const WAVEFORMATEX* header = AsFormat(fileFormat);
   format = WAVEFORMATEX{};
   format.wFormatTag = WAVE_FORMAT_PCM;
@@ -221,7 +222,10 @@ bool CWavConvSource::ReadCompressed(IPlayCallback* sink) {
 
 bool CWavConvSource::Close() {
   CDefConvertSource::Close();
-  if (acmStream) acmStreamClose(acmStream, 0);
+  if (acmStream) {
+    auto acm = LockAcm();
+    acmStreamClose(acmStream, 0);
+  }
   acmStream = nullptr;
   if (file) mmioClose(file, 0);
   file = nullptr;

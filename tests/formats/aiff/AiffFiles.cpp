@@ -77,40 +77,6 @@ std::string ToFileSamples(const std::string& pcm, WORD bits) {
   return out;
 }
 
-IConvertSource* NewAiffSource() {
-  CONVFORMAT row;
-  EXPECT_EQ(S_OK, ConvGetFormatByName(&row, L"AIFF"));
-  row.sourceClass = &CLSID_CAIFFConvSource;
-  IConvertSource* source = nullptr;
-  EXPECT_EQ(S_OK, ConvCreateSource(&row, &source));
-  return source;
-}
-
-IConvertDestination* NewAiffDestination() {
-  CONVFORMAT row;
-  EXPECT_EQ(S_OK, ConvGetFormatByName(&row, L"AIFF"));
-  IConvertDestination* destination = nullptr;
-  EXPECT_EQ(S_OK, ConvCreateDest(&row, &destination));
-  return destination;
-}
-
-DecodeResult DecodeAiff(const std::wstring& path, int startMs) {
-  DecodeResult result;
-  IConvertSource* source = NewAiffSource();
-  if (!source) return result;
-  source->SetCallback(&result.log);
-  source->SetFileName(path.c_str());
-  source->SetStartTime(startMs);
-  result.opened = source->Open();
-  if (result.opened) {
-    source->GetFormat(&result.format);
-    source->GetDataSize(&result.dataSize, -1, -1);
-    CollectingSink sink;
-    result.read = source->ReadAll(&sink);
-    result.pcm = std::move(sink.bytes);
-    source->Close();
-  }
-  source->SetCallback(nullptr);
-  source->Release();
-  return result;
-}
+IConvertSource* NewAiffSource() { return NewSourceFor(L"AIFF", &CLSID_CAIFFConvSource); }
+IConvertDestination* NewAiffDestination() { return NewDestinationFor(L"AIFF"); }
+DecodeResult DecodeAiff(const std::wstring& path, int startMs) { return DecodeWith(NewAiffSource(), path, startMs); }

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include "WavFiles.h"
+
 namespace {
 uint64_t Little(const std::string& bytes, size_t at, int count) {
   uint64_t value = 0;
@@ -48,13 +50,7 @@ OggStream ParseOgg(const std::string& bytes) {
   return stream;
 }
 
-IConvertDestination* NewOggDestination() {
-  CONVFORMAT row;
-  EXPECT_EQ(S_OK, ConvGetFormatByName(&row, L"Ogg Vorbis"));
-  IConvertDestination* destination = nullptr;
-  EXPECT_EQ(S_OK, ConvCreateDest(&row, &destination));
-  return destination;
-}
+IConvertDestination* NewOggDestination() { return NewDestinationFor(L"Ogg Vorbis"); }
 
 std::wstring SettingsText(IConvertDestination* destination) {
   wchar_t text[256] = L"";

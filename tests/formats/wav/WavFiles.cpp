@@ -83,25 +83,30 @@ ParsedWave ParseWave(const std::string& bytes) {
   return wave;
 }
 
-IConvertSource* NewWavSource() {
+IConvertSource* NewSourceFor(const wchar_t* rowName, const GUID* sourceClass) {
   CONVFORMAT row;
-  EXPECT_EQ(S_OK, ConvGetFormatByName(&row, L"Wave"));
+  EXPECT_EQ(S_OK, ConvGetFormatByName(&row, rowName));
+  if (sourceClass) row.sourceClass = sourceClass;
   IConvertSource* source = nullptr;
   EXPECT_EQ(S_OK, ConvCreateSource(&row, &source));
   return source;
 }
 
-IConvertDestination* NewWavDestination() {
+IConvertDestination* NewDestinationFor(const wchar_t* rowName) {
   CONVFORMAT row;
-  EXPECT_EQ(S_OK, ConvGetFormatByName(&row, L"Wave"));
+  EXPECT_EQ(S_OK, ConvGetFormatByName(&row, rowName));
   IConvertDestination* destination = nullptr;
   EXPECT_EQ(S_OK, ConvCreateDest(&row, &destination));
   return destination;
 }
 
-DecodeResult Decode(const std::wstring& path, int startMs) {
+IConvertSource* NewWavSource() { return NewSourceFor(L"Wave"); }
+IConvertDestination* NewWavDestination() { return NewDestinationFor(L"Wave"); }
+
+DecodeResult Decode(const std::wstring& path, int startMs) { return DecodeWith(NewWavSource(), path, startMs); }
+
+DecodeResult DecodeWith(IConvertSource* source, const std::wstring& path, int startMs) {
   DecodeResult result;
-  IConvertSource* source = NewWavSource();
   if (!source) return result;
   source->SetCallback(&result.log);
   source->SetFileName(path.c_str());

@@ -46,7 +46,9 @@ class CollectingSink : public IPlayCallback {
   int refuseAfter = -1;
 };
 
-// The format-table row of WAV files and factory helpers that fail the test on error.
+// Objects from the factory for a format-table row (the test fails on error); sourceClass overrides the row's.
+IConvertSource* NewSourceFor(const wchar_t* rowName, const GUID* sourceClass = nullptr);
+IConvertDestination* NewDestinationFor(const wchar_t* rowName);
 IConvertSource* NewWavSource();
 IConvertDestination* NewWavDestination();
 
@@ -60,6 +62,8 @@ struct DecodeResult {
   RecordingCallback log;
 };
 DecodeResult Decode(const std::wstring& path, int startMs = -1);
+// The same with any source; the source is released.
+DecodeResult DecodeWith(IConvertSource* source, const std::wstring& path, int startMs = -1);
 
 // Runs PCM through a WAV destination: SetFormat, Open, Write in blocks of `block` bytes, Close.
 bool Encode(IConvertDestination* destination, const std::wstring& path, const WAVEFORMATEX& format,

@@ -8,7 +8,8 @@ rm -rf "$work" && mkdir -p "$work" && cd "$work" || exit 1
 failures=0
 check() {  # check NAME EXPECTED_STATUS COMMAND... ; output in $out
   local name=$1 expected=$2; shift 2
-  out=$("$run" "$exe" "$@" 2>&1); status=$?
+  out=$(timeout 120 "$run" "$exe" "$@" 2>&1); status=$?
+  [ "$status" -eq 124 ] && out="(no answer within 120 s)"
   if [ "$status" -ne "$expected" ]; then
     echo "FAILED: $name: exit status $status, expected $expected"; echo "$out" | sed 's/^/    /'; failures=$((failures + 1))
     return 1
