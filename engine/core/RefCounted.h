@@ -1,10 +1,13 @@
 // The shared IUnknown implementation of engine objects: a plain counter (objects are single-threaded)
-// and QueryInterface over the listed interfaces.
+// and QueryInterface over the interface. The last Release deletes through the interface's virtual
+// destructor, or as Derived when the interface has none.
 #pragma once
 
 #include <unknwn.h>
 
-template <class Interface, const IID& InterfaceId>
+#include <type_traits>
+
+template <class Interface, const IID& InterfaceId, class Derived = void>
 class CRefCounted : public Interface {
  public:
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
@@ -18,10 +21,12 @@ class CRefCounted : public Interface {
     return E_NOINTERFACE;
   }
   ULONG STDMETHODCALLTYPE AddRef() override { return ++refCount; }
-  // The last Release destroys the object through the interface's virtual destructor.
   ULONG STDMETHODCALLTYPE Release() override {
     ULONG remaining = --refCount;
-    if (remaining == 0) delete this;
+    if (remaining == 0) {
+      if constexpr (std::is_void_v<Derived>) delete this;
+      else delete static_cast<Derived*>(this);
+    }
     return remaining;
   }
 

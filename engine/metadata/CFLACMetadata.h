@@ -15,6 +15,6 @@ class CFLACMetadata final : public CMetadata<CFLACMetadata> {
   HRESULT STDMETHODCALLTYPE SetTag(IMetadataTag*) override { return E_NOTIMPL; }
 
  private:
-  friend class CMetadata<CFLACMetadata>;
+  friend class CRefCounted<IMetadata, IID_IMetadata, CFLACMetadata>;  // deletes it at the last Release
   ~CFLACMetadata() = default;
 };

@@ -14,6 +14,6 @@ class CMP3Metadata final : public CMetadata<CMP3Metadata> {
   HRESULT STDMETHODCALLTYPE SetTag(IMetadataTag* tag) override;
 
  private:
-  friend class CMetadata<CMP3Metadata>;
+  friend class CRefCounted<IMetadata, IID_IMetadata, CMP3Metadata>;  // deletes it at the last Release
   ~CMP3Metadata() = default;
 };

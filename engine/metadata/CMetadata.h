@@ -3,31 +3,15 @@
 
 #include <string>
 
+#include "RefCounted.h"
 #include "tavcore.h"
 
 template <class T>
-class CMetadata : public IMetadata {
+class CMetadata : public CRefCounted<IMetadata, IID_IMetadata, T> {
  public:
   explicit CMetadata(const wchar_t* filePath) : path(filePath ? filePath : L"") {}
   CMetadata(const CMetadata&) = delete;
   CMetadata& operator=(const CMetadata&) = delete;
-
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-    if (!out) return E_POINTER;
-    if (IsEqualGUID(iid, IID_IUnknown) || IsEqualGUID(iid, IID_IMetadata)) {
-      *out = static_cast<IMetadata*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *out = nullptr;
-    return E_NOINTERFACE;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return ++refCount; }
-  ULONG STDMETHODCALLTYPE Release() override {
-    ULONG remaining = --refCount;
-    if (remaining == 0) delete static_cast<T*>(this);
-    return remaining;
-  }
 
   const std::wstring& Path() const { return path; }
 
@@ -35,7 +19,4 @@ class CMetadata : public IMetadata {
   ~CMetadata() = default;
 
   std::wstring path;
-
- private:
-  ULONG refCount = 1;  // the factory's reference
 };

@@ -15,6 +15,6 @@ class CWMAMetadata final : public CMetadata<CWMAMetadata> {
   HRESULT STDMETHODCALLTYPE SetTag(IMetadataTag* tag) override;
 
  private:
-  friend class CMetadata<CWMAMetadata>;
+  friend class CRefCounted<IMetadata, IID_IMetadata, CWMAMetadata>;  // deletes it at the last Release
   ~CWMAMetadata() = default;
 };
