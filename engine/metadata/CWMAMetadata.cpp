@@ -289,11 +289,22 @@ void WriteFrame(IWMHeaderInfo3* info, ID3_Frame& frame) {
 }
 
 // Closes the editor whatever happens to the code that uses it.
+// The editor opened on one file, closed again when the session ends.
 struct EditorSession {
   ComPtr<IWMMetadataEditor> editor;
   bool open = false;
   ~EditorSession() {
     if (open) editor->Close();
+  }
+  // Creates the editor, opens the file and asks for a header-info interface.
+  template <class Info>
+  HRESULT Open(const std::wstring& path, REFIID infoId, ComPtr<Info>& info) {
+    HRESULT result = CreateMetadataEditor(&editor);
+    if (FAILED(result)) return result;
+    result = editor->Open(path.c_str());
+    if (FAILED(result)) return result;
+    open = true;
+    return editor->QueryInterface(infoId, reinterpret_cast<void**>(&info));
   }
 };
 
@@ -306,13 +317,8 @@ HRESULT STDMETHODCALLTYPE CWMAMetadata::GetTag(IMetadataTag** out) {
     ComPtr<CMetadataTag> tag = ComPtr<CMetadataTag>::Adopt(new CMetadataTag());
     tag->LinkTo(path);
     EditorSession session;
-    HRESULT result = CreateMetadataEditor(&session.editor);
-    if (FAILED(result)) return result;
-    result = session.editor->Open(path.c_str());
-    if (FAILED(result)) return result;
-    session.open = true;
     ComPtr<IWMHeaderInfo> info;
-    result = session.editor->QueryInterface(__uuidof(IWMHeaderInfo), reinterpret_cast<void**>(&info));
+    HRESULT result = session.Open(path, __uuidof(IWMHeaderInfo), info);
     if (FAILED(result)) return result;
     ReadAttributes(info.Get(), tag->Id3());
     *out = tag.Detach();
@@ -325,13 +331,8 @@ HRESULT STDMETHODCALLTYPE CWMAMetadata::SetTag(IMetadataTag* tagInterface) {
     CMetadataTag* tag = CMetadataTag::From(tagInterface);
     if (!tag) return E_INVALIDARG;
     EditorSession session;
-    HRESULT result = CreateMetadataEditor(&session.editor);
-    if (FAILED(result)) return result;
-    result = session.editor->Open(path.c_str());
-    if (FAILED(result)) return result;
-    session.open = true;
     ComPtr<IWMHeaderInfo3> info;
-    result = session.editor->QueryInterface(__uuidof(IWMHeaderInfo3), reinterpret_cast<void**>(&info));
+    HRESULT result = session.Open(path, __uuidof(IWMHeaderInfo3), info);
     if (FAILED(result)) return result;
     DeleteOwnedAttributes(info.Get());
     ForEachFrame(tag->Id3(), [&](ID3_Frame& frame) { WriteFrame(info.Get(), frame); });

@@ -12,13 +12,7 @@ namespace {
 const wchar_t kNotRecording[] = L"File doesn't contain an AIFF/AIFC standard audio recording\n";
 const wchar_t kNoAudio[] = L"Audio file does not contain audio\n";
 
-struct Damaged {
-  const char* what;
-  std::string bytes;
-  const wchar_t* message;
-};
-
-std::vector<Damaged> DamagedFiles() {
+std::vector<DamagedFile> DamagedFiles() {
   const std::string rate = ExtendedRate(8000);
   const std::string samples(400, '\x11');  // 100 frames of 16-bit stereo
   const std::string comm = AiffChunk("COMM", CommPayload(2, 100, 16, rate));
@@ -85,26 +79,8 @@ TEST(AiffSource, DamagedFilesGiveTheirMessageAndLeaveTheObjectReusable) {
   ASSERT_TRUE(WriteFileBytes(temp / L"good.aiff", AiffFile(2, 16, 8000, std::string(400, '\x11'))));
   IConvertSource* source = NewAiffSource();
   ASSERT_NE(nullptr, source);
-  for (const Damaged& file : DamagedFiles()) {
-    RecordingCallback log;
-    source->SetCallback(&log);
-    ASSERT_TRUE(WriteFileBytes(temp / L"bad.aiff", file.bytes));
-    source->SetFileName((temp / L"bad.aiff").c_str());
-    EXPECT_FALSE(source->Open()) << file.what;
-    EXPECT_EQ(std::vector<std::wstring>{file.message}, log.Errors()) << file.what;
-    WAVEFORMATEX format;
-    EXPECT_FALSE(source->GetFormat(&format)) << file.what << ": a failed Open leaves the source closed";
-
-    source->SetFileName((temp / L"good.aiff").c_str());
-    EXPECT_TRUE(source->Open()) << file.what << ": the same object opens a good file afterwards";
-    source->Close();
-  }
-  RecordingCallback log;
-  source->SetCallback(&log);
-  source->SetFileName((temp / L"missing.aiff").c_str());
-  EXPECT_FALSE(source->Open());
-  EXPECT_EQ(std::vector<std::wstring>{L"Source file cannot be opened for reading\n"}, log.Errors());
-  source->SetCallback(nullptr);
+  ExpectDamagedFilesRefused(source, DamagedFiles(), temp / L"bad.aiff", temp / L"good.aiff", temp / L"missing.aiff",
+                            L"Source file cannot be opened for reading\n");
   source->Release();
 }
 

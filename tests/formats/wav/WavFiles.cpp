@@ -139,3 +139,27 @@ bool Encode(IConvertDestination* destination, const std::wstring& path, const WA
   destination->SetCallback(nullptr);
   return written;
 }
+
+void ExpectDamagedFilesRefused(IConvertSource* source, const std::vector<DamagedFile>& files,
+                               const std::wstring& badPath, const std::wstring& goodPath, const std::wstring& missingPath,
+                               const wchar_t* missingMessage) {
+  for (const DamagedFile& file : files) {
+    RecordingCallback log;
+    source->SetCallback(&log);
+    ASSERT_TRUE(WriteFileBytes(badPath, file.bytes));
+    source->SetFileName(badPath.c_str());
+    EXPECT_FALSE(source->Open()) << file.what;
+    EXPECT_EQ(std::vector<std::wstring>{file.message}, log.Errors()) << file.what;
+    WAVEFORMATEX format;
+    EXPECT_FALSE(source->GetFormat(&format)) << file.what << ": a failed Open leaves the source closed";
+    source->SetFileName(goodPath.c_str());
+    EXPECT_TRUE(source->Open()) << file.what << ": the same object opens a good file afterwards";
+    source->Close();
+  }
+  RecordingCallback log;
+  source->SetCallback(&log);
+  source->SetFileName(missingPath.c_str());
+  EXPECT_FALSE(source->Open());
+  EXPECT_EQ(std::vector<std::wstring>{missingMessage}, log.Errors());
+  source->SetCallback(nullptr);
+}

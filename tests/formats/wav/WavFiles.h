@@ -65,6 +65,18 @@ DecodeResult Decode(const std::wstring& path, int startMs = -1);
 // The same with any source; the source is released.
 DecodeResult DecodeWith(IConvertSource* source, const std::wstring& path, int startMs = -1);
 
+// A header that a source must refuse, with the one error line it must give.
+struct DamagedFile {
+  const char* what;
+  std::string bytes;
+  const wchar_t* message;
+};
+// Opens each damaged file (written to `badPath`) with the same source: refused with exactly its message and
+// left closed, and the source opens `goodPath` afterwards. A missing file gives `missingMessage`.
+void ExpectDamagedFilesRefused(IConvertSource* source, const std::vector<DamagedFile>& files,
+                               const std::wstring& badPath, const std::wstring& goodPath, const std::wstring& missingPath,
+                               const wchar_t* missingMessage);
+
 // Runs PCM through a WAV destination: SetFormat, Open, Write in blocks of `block` bytes, Close.
 bool Encode(IConvertDestination* destination, const std::wstring& path, const WAVEFORMATEX& format,
             const std::string& pcm, RecordingCallback& log, size_t block = 4096);

@@ -12,13 +12,7 @@ namespace {
 const wchar_t kInvalid[] = L"File format is invalid or corrupted\n";
 const wchar_t kZeroLength[] = L"Length of audio data is zero\n";
 
-struct Damaged {
-  const char* what;
-  std::string bytes;
-  const wchar_t* message;
-};
-
-std::vector<Damaged> DamagedFiles() {
+std::vector<DamagedFile> DamagedFiles() {
   WAVEFORMATEX pcm = PcmFormat(16, 2, 44100);
   std::string samples = PcmSignal(pcm, 100);
   std::string fmt = Chunk("fmt ", FormatChunkPayload(pcm));
@@ -62,27 +56,8 @@ TEST(WavSource, DamagedFilesGiveTheirMessageAndLeaveTheObjectReusable) {
 
   IConvertSource* source = NewWavSource();
   ASSERT_NE(nullptr, source);
-  for (const Damaged& file : DamagedFiles()) {
-    RecordingCallback log;
-    source->SetCallback(&log);
-    ASSERT_TRUE(WriteFileBytes(temp / L"bad.wav", file.bytes));
-    source->SetFileName((temp / L"bad.wav").c_str());
-    EXPECT_FALSE(source->Open()) << file.what;
-    ASSERT_FALSE(log.Errors().empty()) << file.what;
-    EXPECT_EQ(file.message, log.Errors()[0]) << file.what;
-    WAVEFORMATEX format;
-    EXPECT_FALSE(source->GetFormat(&format)) << file.what << ": a failed Open leaves the source closed";
-
-    source->SetFileName((temp / L"good.wav").c_str());
-    EXPECT_TRUE(source->Open()) << file.what << ": the same object opens a good file afterwards";
-    source->Close();
-  }
-  RecordingCallback log;
-  source->SetCallback(&log);
-  source->SetFileName((temp / L"missing.wav").c_str());
-  EXPECT_FALSE(source->Open());
-  EXPECT_EQ(std::vector<std::wstring>{L"Source file cannot be opened\n"}, log.Errors());
-  source->SetCallback(nullptr);
+  ExpectDamagedFilesRefused(source, DamagedFiles(), temp / L"bad.wav", temp / L"good.wav", temp / L"missing.wav",
+                            L"Source file cannot be opened\n");
   source->Release();
 }
 
