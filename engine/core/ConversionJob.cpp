@@ -13,7 +13,9 @@
 #include "AbiGuard.h"
 #include "DefConvertSource.h"
 #include "EngineResources.h"
+#include "JobCallback.h"
 #include "JobSink.h"
+#include "Normalizer.h"
 #include "UniqueHandles.h"
 #include "resource.h"
 
@@ -62,17 +64,27 @@ struct NormalizerOwner {
   }
 };
 
+const wchar_t kNoAudio[] = L"Nothing to convert: the file holds no audio\n";
+const wchar_t kRangeAfterEnd[] = L"Nothing to convert: the range starts at or after the end of the file\n";
+const wchar_t kAllSilent[] = L"Nothing to convert: the file is silent throughout\n";
+
+// A length in milliseconds as bytes of whole sample frames: a cut inside a frame would shift every later
+// sample into the wrong channel or byte position.
+UINT32 FrameBytes(const WAVEFORMATEX& format, int ms) {
+  UINT32 bytes = MulDivRounded(format.nAvgBytesPerSec, static_cast<UINT32>(ms), 1000);
+  return format.nBlockAlign ? bytes - bytes % format.nBlockAlign : bytes;
+}
+
 // Pass 2: the temporary file, trimmed and faded, through the normaliser into the destination.
-bool SecondPass(const ConversionRequest& request, const WAVEFORMATEX& format, const CONVOPTIONS& options,
-                TempPcmFile& temp, SilenceDetector* silence, INormalizer* normalizer, std::vector<unsigned char>& buffer,
-                UINT32 total) {
-  IConvertCallback* cb = request.callback;
+bool SecondPass(const ConversionRequest& request, CJobCallback* cb, const WAVEFORMATEX& format,
+                const CONVOPTIONS& options, TempPcmFile& temp, SilenceDetector* silence, INormalizer* normalizer,
+                std::vector<unsigned char>& buffer, UINT32 total, unsigned long long& written) {
   UINT32 leading = options.trimLeadingSilence && silence ? silence->leadingBytes : 0;
   UINT32 trailing = options.trimTrailingSilence && silence ? silence->trailingBytes : 0;
   if (trailing) temp.TruncateEnd(trailing);
   temp.Seek(leading);
-  if (options.fadeInMs > 0) temp.FadeIn(format, MulDivRounded(format.nAvgBytesPerSec, options.fadeInMs, 1000));
-  if (options.fadeOutMs > 0) temp.FadeOut(format, MulDivRounded(format.nAvgBytesPerSec, options.fadeOutMs, 1000));
+  if (options.fadeInMs > 0) temp.FadeIn(format, FrameBytes(format, options.fadeInMs));
+  if (options.fadeOutMs > 0) temp.FadeOut(format, FrameBytes(format, options.fadeOutMs));
   if (normalizer && request.normalize != TAVCORE_NORMALIZE_ANALYSED) {
     double requested = *request.normalize;
     normalizer->GetGain(request.normalize);
@@ -80,10 +92,10 @@ bool SecondPass(const ConversionRequest& request, const WAVEFORMATEX& format, co
   }
 
   cb->SetStatusText(LoadEngineString(IDS_CONVERTING).c_str());
-  cb->SetProgressPos(0);
+  cb->SetBytePosition(0);
   // A file that is silent throughout counts as leading and trailing silence at once: nothing is left.
   unsigned long long cut = static_cast<unsigned long long>(leading) + trailing;
-  cb->SetProgressRange(static_cast<int>(cut >= total ? 0 : total - cut));
+  cb->SetByteRange(static_cast<UINT32>(cut >= total ? 0 : total - cut));
   bool ok = true;
   while (!cb->IsCancelled()) {
     long long read = temp.Read(buffer.data(), static_cast<UINT32>(buffer.size()));
@@ -99,9 +111,10 @@ bool SecondPass(const ConversionRequest& request, const WAVEFORMATEX& format, co
       ok = false;
       break;
     }
+    written += size;
     cb->StepProgress(static_cast<int>(size));
   }
-  cb->SetProgressPos(static_cast<int>(total));
+  cb->SetBytePosition(total);
   return ok;
 }
 }  // namespace
@@ -124,8 +137,9 @@ bool IsSameFile(const wchar_t* first, const wchar_t* second) {
 HRESULT RunConversion(const ConversionRequest& request) {
   IConvertSource* src = request.source;
   IConvertDestination* dst = request.destination;
-  IConvertCallback* cb = request.callback;
-  if (!src || !dst || !cb) return E_INVALIDARG;
+  if (!src || !dst || !request.callback) return E_INVALIDARG;
+  CJobCallback jobCallback(*request.callback);
+  CJobCallback* cb = &jobCallback;
   const int silenceThreshold = std::clamp(ReadSetting(L"SilenceDetector", 5), 0, 100);
   const bool analyseTempo = ReadSetting(L"BPMAnalysis", 0) != 0;
   const CONVOPTIONS options = request.options ? *request.options : CONVOPTIONS{};
@@ -170,18 +184,32 @@ HRESULT RunConversion(const ConversionRequest& request) {
     src->GetFormat(&format);
     dst->SetSource(src);
     dst->SetFormat(&format);
-    src->GetDataSize(&total, request.startMs, request.endMs);
     if (rangeGiven) {
-      if (format.nBlockAlign) total -= total % format.nBlockAlign;
+      // Both ends of the range fall on whole frames, where the source starts and the sink stops.
+      UINT32 start = 0, end = 0;
+      src->GetDataSize(&end, -1, request.endMs);
+      if (request.startMs > 0) src->GetDataSize(&start, -1, request.startMs);
+      if (format.nBlockAlign) {
+        start -= start % format.nBlockAlign;
+        end -= end % format.nBlockAlign;
+      }
+      total = end > start ? end - start : 0;
       sink.byteLimit = total;
+    } else {
+      src->GetDataSize(&total, -1, -1);
     }
-    ok = destinationOpened = dst->Open();
+    // Nothing to convert is said before an output file exists.
+    if (total == 0) {
+      cb->LogStyled(rangeGiven ? kRangeAfterEnd : kNoAudio, L"e");
+      ok = false;
+    }
   }
+  if (ok) ok = destinationOpened = dst->Open();
   if (ok) {
     GUID sourceClass = {};
     src->GetClassId(&sourceClass);
-    cb->SetProgressPos(0);
-    cb->SetProgressRange(static_cast<int>(total));
+    cb->SetBytePosition(0);
+    cb->SetByteRange(total);
     int highPriority = ReadSetting(L"HighPriority", 1);
     if (highPriority > 1 || highPriority < 0 || (highPriority == 1 && IsEqualGUID(sourceClass, CLSID_CAudioCDTrack)))
       priority.Raise();
@@ -210,7 +238,9 @@ HRESULT RunConversion(const ConversionRequest& request) {
     if (ok) {
       sink.tempFile = &temp;
       if (normalizing) {
-        if (CreateNormalizer(&normalizer.object) != S_OK) {
+        // The job's own normaliser takes every integer width and channel count.
+        normalizer.object = new (std::nothrow) Normalizer(true);
+        if (!normalizer.object) {
           cb->LogStyled(L"Normalizer cannot be started\n", L"e");
           ok = false;
         } else {
@@ -226,14 +256,23 @@ HRESULT RunConversion(const ConversionRequest& request) {
     }
   }
   if (ok) ok = src->ReadAll(&sink) || sink.limitReached;
-  if (ok && !twoPass) cb->SetProgressPos(static_cast<int>(total));
+  unsigned long long written = twoPass ? 0 : sink.bytesDone;
+  if (ok && !twoPass) cb->SetBytePosition(total);
   if (ok && twoPass && !cb->IsCancelled())
-    ok = SecondPass(request, format, options, temp, silence ? &*silence : nullptr, normalizer.object, buffer, total);
+    ok = SecondPass(request, cb, format, options, temp, silence ? &*silence : nullptr, normalizer.object, buffer,
+                    total, written);
+  // An empty output would be a file no player opens, reported as converted.
+  if (ok && written == 0 && !cb->IsCancelled()) {
+    cb->LogStyled(options.trimLeadingSilence || options.trimTrailingSilence ? kAllSilent : kNoAudio, L"e");
+    ok = false;
+  }
 
-  // Clean-up, whatever happened.
+  // Clean-up, whatever happened. A destination that cannot finish its file (a full disk when the last
+  // buffers and headers are written) fails the conversion, as does any error a source or destination logged.
   if (cb->IsCancelled()) ok = false;
   if (sourceOpened) src->Close();
-  if (destinationOpened) dst->Close();
+  if (destinationOpened && !dst->Close()) ok = false;
+  if (cb->ErrorLogged()) ok = false;
   if (tempo) {
     if (!ok && cb->IsCancelled()) {
       tempo->Discard();
@@ -269,18 +308,20 @@ TAVCORE_API HRESULT WINAPI AudioConvert(IConvertSource* src, IConvertDestination
     if (!worker) return E_FAIL;
     // The caller's window stays live: its messages are dispatched while the worker runs. Waiting for
     // either the worker or a message keeps this thread from spinning.
+    // Messages already waiting are dispatched before the first wait, so even a job that ends at once
+    // does not hold them up.
     HANDLE handle = worker.Get();
     for (;;) {
+      MSG message;
+      while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+      }
       DWORD woken = MsgWaitForMultipleObjectsEx(1, &handle, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
       if (woken == WAIT_OBJECT_0) break;
       if (woken == WAIT_FAILED) {
         WaitForSingleObject(handle, INFINITE);
         break;
-      }
-      MSG message;
-      while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&message);
-        DispatchMessageW(&message);
       }
     }
     return job.second;

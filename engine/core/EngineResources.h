@@ -22,3 +22,7 @@ std::wstring LoadEngineString(UINT id);
 // a buffer of `capacity` characters including the terminator.
 std::wstring FormatText(size_t capacity, const wchar_t* format, ...);
 std::wstring FormatTextV(size_t capacity, const wchar_t* format, va_list args);
+
+// The system's own words for an error code ("There is not enough space on the disk."), without the line
+// break; empty when it has none.
+std::wstring SystemErrorText(DWORD code);

@@ -1,4 +1,4 @@
-// Peak normaliser for 8- and 16-bit PCM.
+// Peak normaliser for integer PCM.
 #include "Normalizer.h"
 
 #include <cmath>
@@ -7,15 +7,17 @@
 #include <new>
 
 #include "AbiGuard.h"
+#include "PcmSamples.h"
 
 namespace {
-// Scales one signed sample, truncating toward zero and limiting to the sample range.
-int Scale(int sample, double gain, int lowest, int highest) {
+// Scales one signed sample, truncating toward zero and limiting to the width's range.
+int64_t Scale(int32_t sample, double gain, unsigned width) {
+  const double highest = PcmFullScale(width) - 1.0;
   double scaled = sample * gain;
   if (std::isnan(scaled)) return 0;
-  if (scaled <= lowest) return lowest;
-  if (scaled >= highest) return highest;
-  return static_cast<int>(scaled);
+  if (scaled <= -highest - 1.0) return static_cast<int64_t>(-highest - 1.0);
+  if (scaled >= highest) return static_cast<int64_t>(highest);
+  return static_cast<int64_t>(scaled);
 }
 }  // namespace
 
@@ -25,9 +27,15 @@ HRESULT Normalizer::Destroy() {
 }
 
 HRESULT Normalizer::Init(const WAVEFORMATEX* fmt) {
-  if (!fmt || (fmt->wBitsPerSample != 8 && fmt->wBitsPerSample != 16) || (fmt->nChannels != 1 && fmt->nChannels != 2))
-    return E_INVALIDARG;
+  if (!fmt) return E_INVALIDARG;
+  const unsigned sampleWidth = PcmSampleWidth(*fmt);
+  const bool accepted = anyIntegerPcm ? sampleWidth != 0
+                                      : (fmt->wBitsPerSample == 8 || fmt->wBitsPerSample == 16) &&
+                                            (fmt->nChannels == 1 || fmt->nChannels == 2);
+  if (!accepted) return E_INVALIDARG;
   format = *fmt;
+  // The exported object steps by bits / 8 whatever the block alignment says.
+  width = fmt->wBitsPerSample / 8u;
   ready = true;
   return S_OK;
 }
@@ -35,22 +43,12 @@ HRESULT Normalizer::Init(const WAVEFORMATEX* fmt) {
 HRESULT Normalizer::Analyze(UINT32 size, const void* data) {
   if (!ready) return E_FAIL;
   if (!data) return size ? E_INVALIDARG : S_OK;
-  if (format.wBitsPerSample == 16) {
-    const unsigned char* bytes = static_cast<const unsigned char*>(data);
-    for (UINT32 i = 0; i + 1 < size; i += 2) {
-      int16_t sample;
-      std::memcpy(&sample, bytes + i, sizeof(sample));
-      double magnitude = std::fabs(static_cast<double>(sample));
-      if (magnitude > peak) peak = magnitude;
-    }
-  } else {
-    const unsigned char* bytes = static_cast<const unsigned char*>(data);
-    for (UINT32 i = 0; i < size; ++i) {
-      double magnitude = std::fabs(static_cast<double>(bytes[i]) - 128.0);
-      if (magnitude > peak) peak = magnitude;
-    }
+  const unsigned char* bytes = static_cast<const unsigned char*>(data);
+  for (UINT32 i = 0; i + width <= size; i += width) {
+    double magnitude = std::fabs(static_cast<double>(ReadPcmSample(bytes + i, width)));
+    if (magnitude > peak) peak = magnitude;
   }
-  if (peak > 0.0) gain = (format.wBitsPerSample == 16 ? 32768.0 : 128.0) / peak;
+  if (peak > 0.0) gain = PcmFullScale(width) / peak;
   return S_OK;
 }
 
@@ -59,20 +57,8 @@ HRESULT Normalizer::Process(UINT32 size, const void* in, void* out) {
   if (!in || !out) return size ? E_INVALIDARG : S_OK;
   const unsigned char* source = static_cast<const unsigned char*>(in);
   unsigned char* target = static_cast<unsigned char*>(out);
-  if (format.wBitsPerSample == 16) {
-    for (UINT32 i = 0; i + 1 < size; i += 2) {
-      int16_t sample;
-      std::memcpy(&sample, source + i, sizeof(sample));
-      int16_t result = static_cast<int16_t>(Scale(sample, gain, -32768, 32767));
-      std::memcpy(target + i, &result, sizeof(result));
-    }
-  } else if (format.wBitsPerSample == 8) {
-    for (UINT32 i = 0; i < size; ++i) {
-      target[i] = static_cast<unsigned char>(Scale(static_cast<int>(source[i]) - 128, gain, -128, 127) + 128);
-    }
-  } else if (in != out) {
-    std::memmove(out, in, size);
-  }
+  for (UINT32 i = 0; i + width <= size; i += width)
+    WritePcmSample(target + i, width, Scale(ReadPcmSample(source + i, width), gain, width));
   return S_OK;
 }
 

@@ -6,32 +6,28 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "DefConvertSource.h"
+#include "PcmSamples.h"
 
-SilenceDetector::SilenceDetector(const WAVEFORMATEX& pcm, int thresholdPercent) : format(pcm) {
-  UINT32 percent = static_cast<UINT32>(std::clamp(thresholdPercent, 0, 100));
-  threshold16 = static_cast<int>(MulDivRounded(32767, percent, 100));
-  threshold8 = static_cast<int>(MulDivRounded(127, percent, 100));
+SilenceDetector::SilenceDetector(const WAVEFORMATEX& pcm, int thresholdPercent)
+    : format(pcm), width(PcmSampleWidth(pcm)) {
+  const UINT32 percent = static_cast<UINT32>(std::clamp(thresholdPercent, 0, 100));
+  // 32767 * percent / 100 for 16-bit samples, 127 * percent / 100 for 8-bit ones, and so on, rounded.
+  const int64_t highest = width ? static_cast<int64_t>(PcmFullScale(width)) - 1 : 0;
+  threshold = (highest * percent + 50) / 100;
 }
 
 bool SilenceDetector::FrameIsSilent(const unsigned char* frame) const {
+  if (width == 0) return false;
   for (int channel = 0; channel < format.nChannels; ++channel) {
-    if (format.wBitsPerSample == 16) {
-      int16_t sample;
-      std::memcpy(&sample, frame + channel * 2, 2);
-      if (std::abs(static_cast<int>(sample)) > threshold16) return false;
-    } else if (format.wBitsPerSample == 8) {
-      if (std::abs(static_cast<int>(frame[channel]) - 128) > threshold8) return false;
-    } else {
-      return false;
-    }
+    int64_t sample = ReadPcmSample(frame + channel * width, width);
+    if ((sample < 0 ? -sample : sample) > threshold) return false;
   }
   return true;
 }
 
 void SilenceDetector::Feed(const void* data, UINT32 size) {
   const UINT32 frameSize = format.nBlockAlign;
-  if (frameSize == 0 || static_cast<UINT32>(format.nChannels) * format.wBitsPerSample / 8 > frameSize) return;
+  if (width == 0) return;
   const unsigned char* bytes = static_cast<const unsigned char*>(data);
   const UINT32 frames = size / frameSize;
   if (inLeadingSilence) {

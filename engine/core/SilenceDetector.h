@@ -1,6 +1,8 @@
 // Finds how many bytes of silence a PCM stream starts and ends with, block by block.
 #pragma once
 
+#include <cstdint>
+
 #include "tavcore.h"
 
 class SilenceDetector {
@@ -17,7 +19,7 @@ private:
   bool FrameIsSilent(const unsigned char* frame) const;
 
   WAVEFORMATEX format;
-  int threshold16;
-  int threshold8;
+  unsigned width;  // bytes per sample; 0 for a layout no frame of which counts as silent
+  int64_t threshold;
   bool inLeadingSilence = true;
 };

@@ -1,11 +1,14 @@
 // The job's temporary PCM file and the fades applied to it.
 #include "TempPcmFile.h"
 
+#include <fcntl.h>
 #include <io.h>
 
 #include <cstdint>
 #include <cstring>
 #include <vector>
+
+#include "PcmSamples.h"
 
 TempPcmFile::~TempPcmFile() { Delete(); }
 
@@ -15,8 +18,21 @@ bool TempPcmFile::Create() {
   ACTempPath(folder);
   if (!GetTempFileNameW(folder, L"ana", 0, name)) return false;
   path = name;
-  file = _wfopen(name, L"w+b");
-  if (!file) DeleteFileW(name);
+  // Deleted by the system when the last handle closes, so a killed conversion leaves no temporary file behind
+  // (a long file's PCM can take gigabytes).
+  HANDLE handle = CreateFileW(name, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                              TRUNCATE_EXISTING, FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) {
+    DeleteFileW(name);
+    return false;
+  }
+  int descriptor = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_RDWR | _O_BINARY);
+  if (descriptor == -1) {
+    CloseHandle(handle);
+    return false;
+  }
+  file = _fdopen(descriptor, "w+b");
+  if (!file) _close(descriptor);
   return file != nullptr;
 }
 
@@ -49,21 +65,15 @@ long long TempPcmFile::Read(void* buffer, UINT32 size) {
 }
 
 void ApplyFade(const WAVEFORMATEX& format, unsigned char* data, UINT32 bytes, bool in) {
-  const UINT32 width = format.wBitsPerSample / 8;
-  if (format.wBitsPerSample != 8 && format.wBitsPerSample != 16) return;
+  const unsigned width = PcmSampleWidth(format);
+  if (width == 0) return;
   const UINT32 samples = bytes / width;
   if (samples == 0) return;
   for (UINT32 i = 0; i < samples; ++i) {
     double gain = static_cast<double>(i) / samples;
     if (!in) gain = 1.0 - gain;
-    if (width == 2) {
-      int16_t sample;
-      std::memcpy(&sample, data + 2 * i, 2);
-      sample = static_cast<int16_t>(sample * gain);
-      std::memcpy(data + 2 * i, &sample, 2);
-    } else {
-      data[i] = static_cast<unsigned char>(static_cast<int>((data[i] - 128) * gain) + 128);
-    }
+    unsigned char* at = data + static_cast<size_t>(i) * width;
+    WritePcmSample(at, width, static_cast<int64_t>(ReadPcmSample(at, width) * gain));
   }
 }
 

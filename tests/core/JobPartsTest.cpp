@@ -1,18 +1,21 @@
 // Parts of the conversion job on their own: silence detection, fades, the tempo estimate, the range limit.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <vector>
 
 #include "ConversionJob.h"
+#include "JobCallback.h"
 #include "JobSink.h"
 #include "MediaLibrary.h"
 #include "PcmFormat.h"
 #include "SilenceDetector.h"
 #include "TempPcmFile.h"
 #include "TempoAnalyzer.h"
+#include "TestSupport.h"
 
 namespace {
 std::vector<int16_t> Samples(std::initializer_list<int> values) { return std::vector<int16_t>(values.begin(), values.end()); }
@@ -40,10 +43,17 @@ TEST(SilenceDetector, LeadingAndTrailingSilenceAcrossBlocks) {
   EXPECT_EQ(1u, strict.leadingBytes);
   EXPECT_EQ(1u, strict.trailingBytes);
 
-  SilenceDetector never(MakePcmFormat(24, 1, 8000), 100);
-  std::vector<unsigned char> zeros(30, 0);
+  std::vector<unsigned char> zeros(36, 0);
+  for (WORD bits : {24, 32}) {
+    SilenceDetector wide(MakePcmFormat(bits, 3, 8000), 5);
+    wide.Feed(zeros.data(), 36);
+    EXPECT_EQ(36u, wide.leadingBytes) << bits << "-bit silence is silence too";
+  }
+  WAVEFORMATEX odd = MakePcmFormat(16, 1, 8000);
+  odd.nBlockAlign = 3;
+  SilenceDetector never(odd, 100);
   never.Feed(zeros.data(), 30);
-  EXPECT_EQ(0u, never.leadingBytes) << "other sample widths are never silent";
+  EXPECT_EQ(0u, never.leadingBytes) << "a layout that is not whole samples is never silent";
 }
 
 TEST(Fades, LinearRampsTruncatedTowardZero) {
@@ -131,4 +141,29 @@ TEST(TempoText, TenthsWithATrailingZero) {
   EXPECT_EQ(L"08000", TempoText(80.0));
   EXPECT_EQ(L"12340", TempoText(123.4));
   EXPECT_EQ(L"16000", TempoText(160.0));
+}
+
+TEST(JobCallback, ErrorsAreRememberedAndProgressBeyond2GBFitsTheRange) {
+  RecordingCallback caller;
+  CJobCallback job(caller);
+  job.LogStyled(L"note\n", L"i");
+  EXPECT_FALSE(job.ErrorLogged());
+  job.LogStyled(L"Output file cannot be written\n", L"e");
+  EXPECT_TRUE(job.ErrorLogged());
+  EXPECT_EQ(2u, caller.lines.size()) << "every line reaches the caller";
+
+  for (UINT32 total : {176400u, 0x7FFFFFFFu, 0x80000000u, 3000000000u, 0xFFFFFFFFu}) {
+    job.SetBytePosition(0);
+    job.SetByteRange(total);
+    ASSERT_GT(caller.progressRange, 0) << total;
+    UINT32 left = total;
+    while (left > 0) {
+      UINT32 step = std::min<UINT32>(left, 65536 + 6);  // steps that do not divide the scale
+      job.StepProgress(static_cast<int>(step));
+      left -= step;
+    }
+    EXPECT_EQ(caller.progressRange, caller.progressPos) << total << ": the steps add up to the range";
+    job.SetBytePosition(total);
+    EXPECT_EQ(caller.progressRange, caller.progressPos) << total;
+  }
 }

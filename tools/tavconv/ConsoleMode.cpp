@@ -15,6 +15,7 @@
 #include "ConsoleText.h"
 #include "FileConversion.h"
 #include "InputCollector.h"
+#include "SafeOutput.h"
 
 const wchar_t kConvertUsage[] =
     L"Usage: tavconv convert --to FORMAT [options] INPUT...\n"
@@ -111,7 +112,11 @@ BatchOptions ParseArguments(const std::vector<std::wstring>& arguments) {
       if (!ParseNumber(text, jobs) || jobs < 1 || jobs > 64) throw UsageError{L"--jobs takes a number from 1 to 64"};
       batch.jobs = static_cast<unsigned>(jobs);
     } else if (argument == L"--playlist") {
-      batch.playlist = AbsolutePath(value(i, argument));
+      std::wstring name = value(i, argument);
+      std::wstring extension = LowerExtension(name);
+      if (extension != L".m3u" && extension != L".m3u8")
+        throw UsageError{L"The playlist must be an .m3u or .m3u8 file, not '" + name + L"'"};
+      batch.playlist = AbsolutePath(name);
     } else if (argument == L"--stats") {
       batch.stats = true;
     } else if (argument == L"--overwrite" || argument == L"--no-overwrite") {
@@ -124,6 +129,10 @@ BatchOptions ParseArguments(const std::vector<std::wstring>& arguments) {
   }
   if (!format) throw UsageError{L"--to FORMAT is missing"};
   if (batch.inputs.empty()) throw UsageError{L"No input given"};
+  for (const std::wstring& input : batch.inputs)
+    if (!batch.playlist.empty() && (_wcsicmp(AbsolutePath(input).c_str(), batch.playlist.c_str()) == 0 ||
+                                    SameExistingFile(AbsolutePath(input), batch.playlist)))
+      throw UsageError{L"The playlist to write is also an input: " + input};
   batch.settings.formatIndex = *format;
   if (std::wstring error = CheckOptions(batch.settings); !error.empty()) throw UsageError{error};
   if (batch.jobs == 0) batch.jobs = std::max(1u, std::thread::hardware_concurrency());
@@ -161,16 +170,22 @@ private:
   bool overwrite;
 };
 
-void WritePlaylist(const std::wstring& path, const std::vector<std::wstring>& outputs) {
-  DeleteFileW(path.c_str());
+// The playlist is written under a temporary name and replaces the old one only when it is complete.
+bool WritePlaylist(const std::wstring& path, const std::vector<std::wstring>& outputs) {
+  std::wstring temporary = TemporaryOutputName(path);
   IPlaylist* playlist = nullptr;
-  if (PlaylistCreateFromFile(path.c_str(), &playlist) != S_OK || !playlist) {
-    WriteText(stderr, L"The playlist must be an .m3u file: " + path + L"\n");
-    return;
+  if (temporary.empty() || PlaylistCreateFromFile(temporary.c_str(), &playlist) != S_OK || !playlist) {
+    WriteText(stderr, L"error: the playlist cannot be written: " + path + L"\n");
+    return false;
   }
   for (const std::wstring& output : outputs) playlist->Add(output.c_str());
-  if (playlist->Save(path.c_str()) != S_OK) WriteText(stderr, L"The playlist cannot be written: " + path + L"\n");
+  bool saved = playlist->Save(temporary.c_str()) == S_OK;
   playlist->Destroy();
+  if (saved && MoveFileExW(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+    return true;
+  DeleteFileW(temporary.c_str());
+  WriteText(stderr, L"error: the playlist cannot be written: " + path + L"\n");
+  return false;
 }
 }  // namespace
 
@@ -208,11 +223,12 @@ int RunConvertCommand(const std::vector<std::wstring>& arguments) {
   for (std::thread& thread : threads) thread.join();
 
   size_t succeeded = static_cast<size_t>(std::count(converted.begin(), converted.end(), 1));
+  bool playlistWritten = true;
   if (!batch.playlist.empty()) {
     std::vector<std::wstring> done;
     for (size_t i = 0; i < count; ++i)
       if (converted[i]) done.push_back(outputs[i]);
-    WritePlaylist(batch.playlist, done);
+    playlistWritten = WritePlaylist(batch.playlist, done);
   }
   size_t failed = count - succeeded + inputs.problems.size();
   WriteText(stdout, std::to_wstring(succeeded) + L" converted, " + std::to_wstring(failed) + L" failed\n");
@@ -227,5 +243,5 @@ int RunConvertCommand(const std::vector<std::wstring>& arguments) {
     line[159] = L'\0';
     WriteText(stdout, line);
   }
-  return failed == 0 && succeeded > 0 ? 0 : 1;
+  return failed == 0 && succeeded > 0 && playlistWritten ? 0 : 1;
 }

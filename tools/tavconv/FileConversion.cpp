@@ -2,6 +2,7 @@
 #include "FileConversion.h"
 
 #include "InputCollector.h"
+#include "SafeOutput.h"
 
 namespace {
 // Owns one reference of an engine object.
@@ -15,15 +16,33 @@ struct Held {
 
 void LogError(IConvertCallback& callback, const std::wstring& text) { callback.LogStyled((text + L"\n").c_str(), L"e"); }
 
-// Applies the options in order; the destination's own message for a bad value.
+// Applies the options in order; the destination's own message for a bad value, with the option's name.
 bool ApplyOptions(IConvertDestination* destination, const ConversionSettings& settings, std::wstring& error) {
   for (const auto& [name, value] : settings.options) {
     wchar_t text[1024] = {};
     if (destination->SetOption(name.c_str(), value.c_str(), text)) continue;
-    error = text[0] ? std::wstring(text) : L"Unknown option '" + name + L"' for this output format";
+    error = text[0] ? L"Option '" + name + L"=" + value + L"': " + text
+                    : L"Unknown option '" + name + L"' for this output format";
     return false;
   }
   return true;
+}
+
+std::wstring FolderOf(const std::wstring& path) {
+  size_t slash = path.find_last_of(L"\\/");
+  return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash);
+}
+
+bool PathExists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+// Gives the finished temporary output its final name; the existing file is replaced only when the user said so.
+bool TakeFinalName(const std::wstring& temporary, const std::wstring& path, bool replace, IConvertCallback& callback) {
+  if (MoveFileExW(temporary.c_str(), path.c_str(), MOVEFILE_WRITE_THROUGH | (replace ? MOVEFILE_REPLACE_EXISTING : 0)))
+    return true;
+  DWORD error = GetLastError();
+  LogError(callback, error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS ? L"Output file already exists"
+                                                                                 : L"Output file cannot be replaced");
+  return false;
 }
 
 bool NewDestination(int formatIndex, Held<IConvertDestination>& destination) {
@@ -81,11 +100,30 @@ HRESULT ConvertFile(const std::wstring& input, const ConversionSettings& setting
   // A relative scheme is relative to the current folder, and the job and playlists need the full path.
   std::wstring path = AbsolutePath(name);
   if (output) *output = path;
-  if (!destination.object->SetFileName(path.c_str())) {
+  if (SameExistingFile(input, path)) {
+    LogError(callback, L"Source file is equal to destination file");
+    return E_FAIL;
+  }
+  // The engine writes a temporary file; the question about an existing output is asked here, and the
+  // existing file stays as it is until the new one is complete.
+  bool replace = false;
+  if (PathExists(path)) {
+    if (!callback.ConfirmOverwrite(path.c_str())) {
+      LogError(callback, L"Output file already exists");
+      return E_FAIL;
+    }
+    replace = true;
+  }
+  std::wstring temporary = TemporaryOutputName(path);
+  if (temporary.empty() || !destination.object->SetFileName(temporary.c_str())) {
     LogError(callback, L"Filename too long (259 character limit)");
     return E_FAIL;
   }
+  RemoveAbandonedOutputs(FolderOf(path));
   double gain = settings.gain;
-  return AudioConvert(source.object, destination.object, &callback, &settings.job, settings.normalize ? &gain : nullptr,
-                      settings.startMs, settings.endMs);
+  HRESULT result = AudioConvert(source.object, destination.object, &callback, &settings.job,
+                                settings.normalize ? &gain : nullptr, settings.startMs, settings.endMs);
+  if (result == S_OK && !TakeFinalName(temporary, path, replace, callback)) result = E_FAIL;
+  if (result != S_OK) DeleteFileW(temporary.c_str());
+  return result;
 }

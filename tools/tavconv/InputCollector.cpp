@@ -14,15 +14,6 @@ bool IsReadable(const std::wstring& path) {
   return ConvGetFormatOf(&row, path.c_str()) == S_OK && row.sourceClass;
 }
 
-std::wstring LowerExtension(const std::wstring& path) {
-  size_t dot = path.rfind(L'.');
-  size_t slash = path.find_last_of(L"\\/");
-  if (dot == std::wstring::npos || (slash != std::wstring::npos && dot < slash)) return {};
-  std::wstring extension = path.substr(dot);
-  for (wchar_t& c : extension) c = static_cast<wchar_t>(towlower(c));
-  return extension;
-}
-
 void AddFolder(const std::wstring& folder, std::vector<std::wstring>& files) {
   std::vector<std::wstring> found, subfolders;
   WIN32_FIND_DATAW data;
@@ -63,6 +54,15 @@ bool AddPlaylist(const std::wstring& path, std::vector<std::wstring>& files) {
   return true;
 }
 }  // namespace
+
+std::wstring LowerExtension(const std::wstring& path) {
+  size_t dot = path.rfind(L'.');
+  size_t slash = path.find_last_of(L"\\/");
+  if (dot == std::wstring::npos || (slash != std::wstring::npos && dot < slash)) return {};
+  std::wstring extension = path.substr(dot);
+  for (wchar_t& c : extension) c = static_cast<wchar_t>(towlower(c));
+  return extension;
+}
 
 std::wstring AbsolutePath(const std::wstring& path) {
   wchar_t full[MAX_PATH * 2] = {};

@@ -13,3 +13,5 @@ struct CollectedInputs {
 CollectedInputs CollectInputs(const std::vector<std::wstring>& arguments);
 // A path made absolute against the current folder.
 std::wstring AbsolutePath(const std::wstring& path);
+// The extension from the last dot of the file name, lower-cased; empty when there is none.
+std::wstring LowerExtension(const std::wstring& path);

@@ -172,7 +172,7 @@ bool CAIFFConvSource::ReadAll(IPlayCallback* sink) {
   while (left > 0) {
     DWORD read = 0;
     if (!ReadFile(file.Get(), buffer.data(), std::min(chunk, left), &read, nullptr)) break;
-    read -= read % bytesPerSample;
+    read -= read % format.nBlockAlign;  // a frame cut short would shift every channel after it
     if (read == 0) break;  // the file got shorter: everything it held was delivered
     left -= read;
     ConvertSamples(buffer.data(), read, bytesPerSample, littleEndian);

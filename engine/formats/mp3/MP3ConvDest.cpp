@@ -1,6 +1,7 @@
 // The MP3 destination.
 #include "MP3ConvDest.h"
 
+#include <cerrno>
 #include <cstring>
 #include <new>
 #include <string>
@@ -42,6 +43,7 @@ LameConfig BuildLameConfig(const MP3SETTINGS& settings, const WAVEFORMATEX& inpu
   config.structSize = sizeof(LameConfig);
   config.sampleRate = input.nSamplesPerSec;
   config.resampleRate = settings.resampleRate;
+  // More than two channels reach the encoder mixed down to stereo.
   config.mode = input.nChannels == 1 ? 3 : (settings.jointStereo ? 1 : 0);
   config.bitrate = cbr ? settings.bitrate : 0;
   config.maxBitrate = abr ? 0 : settings.maxBitrate;
@@ -74,13 +76,12 @@ bool CMP3ConvDest::GetClassId(GUID* out) {
 
 bool CMP3ConvDest::Open() {
   if (!CDefConvertDestination::Open()) return false;
-  switch (format.wBitsPerSample) {
-    case 8: bytesPerSample = 1; break;
-    case 16: bytesPerSample = 2; break;
-    case 24: bytesPerSample = 3; break;
-    default:
-      return Fail(FormatText(kMessageCapacity, L"Source uses unsupported %d bit samples", format.wBitsPerSample));
-  }
+  mix.emplace(format);
+  if (!mix->Valid())
+    return Fail(FormatText(kMessageCapacity, L"Source uses unsupported %d bit samples", format.wBitsPerSample));
+  frameBytes = format.nBlockAlign;
+  partialFrame.clear();
+  writeFailed = false;
   if (!library.Load()) return Fail(kNotInstalled);
   LameConfig config = BuildLameConfig(settings.settings, format);
   DWORD chunkSamples = 0, outputSize = 0;
@@ -97,22 +98,25 @@ bool CMP3ConvDest::Open() {
     return Fail(L"Out of memory");
   }
   chunkFill = 0;
-  // A library reporting no chunk length could never be fed.
-  if (chunk.empty() || output.empty()) return Fail(L"Audio codec cannot be initialized (error 0)");
+  // A library reporting no chunk length, or one that cannot hold a whole frame, could never be fed.
+  if (chunk.size() < mix->OutputChannels() || output.empty()) return Fail(L"Audio codec cannot be initialized (error 0)");
   file = _wfopen(fileName, L"wb");
   if (!file) return Fail(L"Output file cannot be opened for writing");
+  if (mix->MixesDown()) LogInfo(L"The %d channels are mixed down to stereo for MP3", format.nChannels);
   return true;
 }
 
-void CMP3ConvDest::AppendSamples(const unsigned char* data, UINT32 samples) {
-  short* target = chunk.data() + chunkFill;
-  for (UINT32 i = 0; i < samples; ++i) {
-    const unsigned char* sample = data + i * bytesPerSample;
-    if (bytesPerSample == 1) target[i] = static_cast<short>((sample[0] - 128) * 256);
-    else if (bytesPerSample == 2) std::memcpy(&target[i], sample, 2);
-    else target[i] = static_cast<short>(sample[1] | (sample[2] << 8));
-  }
-  chunkFill += samples;
+void CMP3ConvDest::AppendFrames(const unsigned char* data, UINT32 frames) {
+  mix->Convert(data, frames, chunk.data() + chunkFill);
+  chunkFill += frames * mix->OutputChannels();
+}
+
+bool CMP3ConvDest::WriteOutput(const void* data, DWORD size) {
+  if (size == 0) return true;
+  if (fwrite(data, 1, size, file) == size) return true;
+  LogError(L"Output file cannot be written (error %d)", errno);
+  writeFailed = true;
+  return false;
 }
 
 bool CMP3ConvDest::EncodeChunk(const short* samples, DWORD count) {
@@ -124,61 +128,70 @@ bool CMP3ConvDest::EncodeChunk(const short* samples, DWORD count) {
     return false;
   }
   if (bytes > output.size()) bytes = static_cast<DWORD>(output.size());
-  if (fwrite(output.data(), 1, bytes, file) != bytes) {
-    LogError(L"Output file cannot be written (error %d)", ferror(file));
-    return false;
-  }
-  return true;
+  return WriteOutput(output.data(), bytes);
 }
 
 bool CMP3ConvDest::Write(UINT32 size, const void* data) {
   if (!CDefConvertDestination::Write(size, data)) return false;
-  if (!streamOpen || !file || (!data && size)) return false;
+  if (!streamOpen || !file || writeFailed || (!data && size)) return false;
   const unsigned char* bytes = static_cast<const unsigned char*>(data);
-  UINT32 samples = size / bytesPerSample;
-  const DWORD chunkLength = static_cast<DWORD>(chunk.size());
-  if (chunkFill > 0) {
-    UINT32 taken = std::min<UINT32>(chunkLength - chunkFill, samples);
-    AppendSamples(bytes, taken);
-    bytes += taken * bytesPerSample;
-    samples -= taken;
-    if (chunkFill == chunkLength) {
-      if (!EncodeChunk(chunk.data(), chunkLength)) return false;
-      chunkFill = 0;
-    }
+  const UINT32 outputChannels = mix->OutputChannels();
+  const UINT32 chunkFrames = static_cast<UINT32>(chunk.size()) / outputChannels;
+  // A frame split between two writes is completed from the next one, so channels never change places.
+  if (!partialFrame.empty()) {
+    UINT32 needed = std::min<UINT32>(frameBytes - static_cast<UINT32>(partialFrame.size()), size);
+    partialFrame.insert(partialFrame.end(), bytes, bytes + needed);
+    bytes += needed;
+    size -= needed;
+    if (partialFrame.size() < frameBytes) return true;
+    std::vector<BYTE> frame;
+    frame.swap(partialFrame);
+    if (!Write(frameBytes, frame.data())) return false;
   }
-  while (samples >= chunkLength) {
-    if (bytesPerSample == 2 && reinterpret_cast<UINT_PTR>(bytes) % alignof(short) == 0) {
-      // Whole chunks of 16-bit input go to the encoder straight from the caller's buffer.
-      if (!EncodeChunk(reinterpret_cast<const short*>(bytes), chunkLength)) return false;
+  UINT32 frames = size / frameBytes;
+  partialFrame.assign(bytes + static_cast<size_t>(frames) * frameBytes, bytes + size);
+  while (frames > 0) {
+    if (chunkFill == 0 && frames >= chunkFrames && format.wBitsPerSample == 16 && !mix->MixesDown() &&
+        reinterpret_cast<UINT_PTR>(bytes) % alignof(short) == 0) {
+      // Whole chunks of 16-bit mono or stereo go to the encoder straight from the caller's buffer.
+      if (!EncodeChunk(reinterpret_cast<const short*>(bytes), chunkFrames * outputChannels)) return false;
     } else {
-      AppendSamples(bytes, chunkLength);
+      UINT32 taken = std::min<UINT32>(frames, chunkFrames - chunkFill / outputChannels);
+      AppendFrames(bytes, taken);
+      if (chunkFill / outputChannels < chunkFrames) return true;
       chunkFill = 0;
-      if (!EncodeChunk(chunk.data(), chunkLength)) return false;
+      if (!EncodeChunk(chunk.data(), chunkFrames * outputChannels)) return false;
+      bytes += static_cast<size_t>(taken) * frameBytes;
+      frames -= taken;
+      continue;
     }
-    bytes += chunkLength * bytesPerSample;
-    samples -= chunkLength;
+    bytes += static_cast<size_t>(chunkFrames) * frameBytes;
+    frames -= chunkFrames;
   }
-  AppendSamples(bytes, samples);
   return true;
 }
 
 bool CMP3ConvDest::Close() {
   CDefConvertDestination::Close();
+  bool finished = !writeFailed;
   if (streamOpen) {
-    if (chunkFill > 0 && file) EncodeChunk(chunk.data(), chunkFill);
+    if (chunkFill > 0 && file && finished) finished = EncodeChunk(chunk.data(), chunkFill);
     chunkFill = 0;
     DWORD bytes = 0;
-    if (library.deinitStream(stream, output.data(), &bytes) == 0 && file && bytes)
-      fwrite(output.data(), 1, std::min<size_t>(bytes, output.size()), file);
+    if (library.deinitStream(stream, output.data(), &bytes) == 0 && file && bytes && finished)
+      finished = WriteOutput(output.data(), std::min<DWORD>(bytes, static_cast<DWORD>(output.size())));
   }
   if (streamOpen || file) {
     LockLameClosing();
     if (streamOpen) library.closeStream(stream);
     if (file) {
-      fclose(file);
+      // Buffered bytes reach the disk here: a full disk can show only now.
+      if (fclose(file) != 0 && finished) {
+        LogError(L"Output file cannot be written (error %d)", errno);
+        finished = false;
+      }
       file = nullptr;
-      if (streamOpen && library.writeVbrHeader) {
+      if (streamOpen && library.writeVbrHeader && finished) {
         std::string path = AnsiPath(fileName);
         if (!path.empty()) library.writeVbrHeader(path.c_str());
       }
@@ -191,8 +204,10 @@ bool CMP3ConvDest::Close() {
   output.shrink_to_fit();
   chunk.clear();
   chunk.shrink_to_fit();
+  partialFrame.clear();
+  mix.reset();
   library.Unload();
-  return true;
+  return finished;
 }
 
 bool CMP3ConvDest::GetMetadata(IMetadata** out) {

@@ -2,11 +2,13 @@
 #pragma once
 
 #include <cstdio>
+#include <optional>
 #include <vector>
 
 #include "DefConvertDestination.h"
 #include "LameEncoder.h"
 #include "MP3Settings.h"
+#include "StereoMix.h"
 
 // The configuration record for the settings and the input format.
 LameConfig BuildLameConfig(const MP3SETTINGS& settings, const WAVEFORMATEX& input);
@@ -30,12 +32,16 @@ public:
   MP3SETTINGS& Settings() { return settings.settings; }
 
 private:
-  // Converts input samples to 16 bits at the end of the chunk buffer.
-  void AppendSamples(const unsigned char* data, UINT32 samples);
+  // Converts input frames to 16-bit mono or stereo at the end of the chunk buffer.
+  void AppendFrames(const unsigned char* data, UINT32 frames);
   bool EncodeChunk(const short* samples, DWORD count);
+  bool WriteOutput(const void* data, DWORD size);
 
   CMP3Settings settings;
-  UINT32 bytesPerSample = 0;
+  std::optional<CStereoMix> mix;  // input frames as the encoder takes them
+  UINT32 frameBytes = 0;
+  std::vector<BYTE> partialFrame;  // a frame split between two writes
+  bool writeFailed = false;
   std::vector<short> chunk;
   DWORD chunkFill = 0;
   std::vector<BYTE> output;

@@ -3,8 +3,10 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <cwchar>
 #include <cwctype>
+#include <iterator>
 #include <vector>
 
 #include "EngineResources.h"
@@ -123,6 +125,11 @@ bool SetMp3Option(MP3SETTINGS& settings, const wchar_t* name, const wchar_t* val
       error = L"Value must be a number ended by either kbps, bps or nothing";
       return false;
     }
+    // The encoder knows nothing outside the MPEG bit rates; it would fail only when the conversion starts.
+    if (rate < 8 || rate > 320) {
+      error = L"Bit rate must be from 8 to 320 kbps";
+      return false;
+    }
     (EqualNoCase(name, L"bitrate") ? settings.bitrate : settings.maxBitrate) = rate;
     return true;
   }
@@ -130,6 +137,12 @@ bool SetMp3Option(MP3SETTINGS& settings, const wchar_t* name, const wchar_t* val
     uint32_t rate = 0;
     if (!ParseNumber(value, {{L"", 1}, {L"Hz", 1}, {L"kHz", 1000}}, rate)) {
       error = L"Value must be a number ended by either kHz, Hz or nothing";
+      return false;
+    }
+    // 0 keeps the input's rate; anything else must be a rate MPEG audio has.
+    const uint32_t mpegRates[] = {0, 8000, 11025, 12000, 16000, 22050, 24000, 32000, 44100, 48000};
+    if (std::find(std::begin(mpegRates), std::end(mpegRates), rate) == std::end(mpegRates)) {
+      error = L"Sample rate must be 8000, 11025, 12000, 16000, 22050, 24000, 32000, 44100 or 48000 Hz";
       return false;
     }
     settings.resampleRate = rate;

@@ -5,6 +5,7 @@
 #include <vorbis/vorbisenc.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdint>
 #include <cstring>
 #include <cwchar>
@@ -12,26 +13,46 @@
 
 #include "EngineResources.h"
 #include "PathText.h"
+#include "PcmSamples.h"
 
 namespace {
 const char kProductName[] = "Tavrel";
+constexpr size_t kOptionErrorCapacity = 256;
 
-// Leading decimal digits after optional blanks and sign, saturating; anything else reads as 0.
-int ParseNumber(const wchar_t* text) {
-  while (*text == L' ' || *text == L'\t') ++text;
-  bool negative = *text == L'-';
-  if (*text == L'-' || *text == L'+') ++text;
-  long long value = 0;
-  for (; *text >= L'0' && *text <= L'9'; ++text) value = std::min<long long>(value * 10 + (*text - L'0'), 1LL << 31);
-  value = negative ? -value : value;
-  return static_cast<int>(
-      std::clamp<long long>(value, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
+// Vorbis orders the speakers of 3 to 8 channels its own way (left, centre, right, ...); WAVE puts left and
+// right first and the bass channel fourth. The input channel that each Vorbis channel takes:
+std::vector<int> VorbisChannelSources(int channels) {
+  switch (channels) {
+    case 3: return {0, 2, 1};
+    case 5: return {0, 2, 1, 3, 4};
+    case 6: return {0, 2, 1, 4, 5, 3};
+    case 7: return {0, 2, 1, 5, 6, 4, 3};
+    case 8: return {0, 2, 1, 6, 7, 4, 5, 3};
+    default: {
+      std::vector<int> same(static_cast<size_t>(channels));
+      for (int channel = 0; channel < channels; ++channel) same[static_cast<size_t>(channel)] = channel;
+      return same;
+    }
+  }
 }
 
-float SampleValue(const unsigned char* at, int bytesPerSample) {
-  // 8-bit samples are unsigned around 128 and weigh as (b - 128) * 256 in 16-bit terms.
-  int value = bytesPerSample == 1 ? (at[0] - 128) * 256 : static_cast<int16_t>(at[0] | (at[1] << 8));
-  return static_cast<float>(value) * (1.0f / 32768.0f);
+// An option's whole value as a whole number within limits; anything else is refused.
+bool ParseWholeNumber(const wchar_t* text, int lowest, int highest, int& value) {
+  if (!text || !*text) return false;
+  wchar_t* end = nullptr;
+  errno = 0;
+  long number = wcstol(text, &end, 10);
+  if (*end || errno == ERANGE || number < lowest || number > highest) return false;
+  value = static_cast<int>(number);
+  return true;
+}
+
+bool ParseYesNo(const wchar_t* text, int32_t& value) {
+  for (const wchar_t* yes : {L"yes", L"on", L"true", L"1"})
+    if (_wcsicmp(text, yes) == 0) return value = 1, true;
+  for (const wchar_t* no : {L"no", L"off", L"false", L"0"})
+    if (_wcsicmp(text, no) == 0) return value = 0, true;
+  return false;
 }
 }  // namespace
 
@@ -53,8 +74,8 @@ int COggConvDest::NextSerialNumber() {
 bool COggConvDest::Open() {
   Close();
   if (!CDefConvertDestination::Open()) return false;
-  if (format.wBitsPerSample != 8 && format.wBitsPerSample != 16)
-    return Fail(L"Source file must have either 8 or 16 bits/sample");
+  sampleWidth = static_cast<int>(PcmSampleWidth(format));
+  if (sampleWidth == 0) return Fail(L"Source file must have either 8, 16, 24 or 32 bits/sample");
   // The encoder is set up before the file exists, so settings it refuses leave no empty file behind.
   if (!SetUpEncoder()) return false;
   file = CreateFileW(fileName, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -67,7 +88,8 @@ bool COggConvDest::Open() {
   ogg_stream_init(&stream, NextSerialNumber());
   encoderReady = true;
   endOfStreamWritten = writeFailed = false;
-  frameBytes = format.nChannels * (format.wBitsPerSample / 8);
+  frameBytes = format.nBlockAlign;
+  channelSources = VorbisChannelSources(format.nChannels);
   partialFrame.clear();
 
   ogg_packet identification, comments, codebooks;
@@ -131,15 +153,16 @@ bool COggConvDest::EncodeFrames(const unsigned char* bytes, size_t frames) {
   // libvorbis takes a frame count of 0 as the end of the input, which only Close may give.
   // Large writes go in slices, which keeps libvorbis's int counts and its buffer small.
   constexpr size_t kSliceFrames = 1 << 16;
-  int channels = format.nChannels;
-  int bytesPerSample = format.wBitsPerSample / 8;
+  const int channels = format.nChannels;
+  const float scale = static_cast<float>(1.0 / PcmFullScale(static_cast<unsigned>(sampleWidth)));
   while (frames > 0) {
     int slice = static_cast<int>(std::min(frames, kSliceFrames));
     float** buffer = vorbis_analysis_buffer(&dsp, slice);
     for (int channel = 0; channel < channels; ++channel) {
-      const unsigned char* at = bytes + channel * bytesPerSample;
+      const unsigned char* at = bytes + channelSources[static_cast<size_t>(channel)] * sampleWidth;
       float* out = buffer[channel];
-      for (int frame = 0; frame < slice; ++frame, at += frameBytes) out[frame] = SampleValue(at, bytesPerSample);
+      for (int frame = 0; frame < slice; ++frame, at += frameBytes)
+        out[frame] = static_cast<float>(ReadPcmSample(at, static_cast<unsigned>(sampleWidth))) * scale;
     }
     vorbis_analysis_wrote(&dsp, slice);
     if (!DrainBlocks()) {
@@ -244,22 +267,31 @@ bool COggConvDest::GetSettingsText(wchar_t* buf, int cch) {
   return CopyTruncated(buf, cch, DescribeOggSettings(settings.settings));
 }
 
-bool COggConvDest::SetOption(const wchar_t* name, const wchar_t* value, wchar_t*) {
+bool COggConvDest::SetOption(const wchar_t* name, const wchar_t* value, wchar_t* errorText) {
   if (!name || !value) return false;
   OGGSETTINGS& record = settings.settings;
-  int number = ParseNumber(value);
+  auto refuse = [&](const wchar_t* text) {
+    if (errorText) CopyTruncated(errorText, kOptionErrorCapacity, text);
+    return false;
+  };
+  int number = 0;
   if (_wcsicmp(name, L"quality-based") == 0) {
-    record.qualityBased = _wcsicmp(value, L"no") == 0 ? 0 : 1;
+    if (!ParseYesNo(value, record.qualityBased)) return refuse(L"Value must be either yes or no");
   } else if (_wcsicmp(name, L"quality") == 0) {
-    record.quality = std::clamp(number, 0, 100);
+    if (!ParseWholeNumber(value, 0, 100, number)) return refuse(L"Value must be a whole number from 0 to 100");
+    record.quality = number;
   } else if (_wcsicmp(name, L"avg-bitrate") == 0) {
+    if (!ParseWholeNumber(value, kOggBitrateSteps[0], kOggBitrateSteps[kOggBitrateStepCount - 1], number))
+      return refuse(L"Value must be a bit rate in kbps from 48 to 320");
     record.avgBitrate = OggBitrateStep(number);
-  } else if (_wcsicmp(name, L"min-bitrate") == 0) {
-    record.useMinBitrate = number > 0;
-    if (number > 0) record.minBitrate = OggBitrateStep(number);
-  } else if (_wcsicmp(name, L"max-bitrate") == 0) {
-    record.useMaxBitrate = number > 0;
-    if (number > 0) record.maxBitrate = OggBitrateStep(number);
+  } else if (_wcsicmp(name, L"min-bitrate") == 0 || _wcsicmp(name, L"max-bitrate") == 0) {
+    // 0 switches the limit off.
+    if (!ParseWholeNumber(value, 0, kOggBitrateSteps[kOggBitrateStepCount - 1], number) ||
+        (number > 0 && number < kOggBitrateSteps[0]))
+      return refuse(L"Value must be 0 (no limit) or a bit rate in kbps from 48 to 320");
+    const bool minimum = _wcsicmp(name, L"min-bitrate") == 0;
+    (minimum ? record.useMinBitrate : record.useMaxBitrate) = number > 0;
+    if (number > 0) (minimum ? record.minBitrate : record.maxBitrate) = OggBitrateStep(number);
   } else {
     return false;
   }

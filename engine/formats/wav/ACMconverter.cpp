@@ -4,24 +4,28 @@
 #include <algorithm>
 #include <cstring>
 
-bool ACMconverter::Open(const WAVEFORMATEX* srcFormat, DWORD formatTag, const WAVEFORMATEX* format, Writer newWriter,
+#include "WaveFormatRules.h"
+
+bool ACMconverter::Open(const WAVEFORMATEX* input, DWORD formatTag, const WAVEFORMATEX* format, Writer newWriter,
                         void* newUserData) {
   auto acm = LockAcm();
   Free();
   writer = newWriter;
   userData = newUserData;
-  if (!srcFormat || srcFormat->nAvgBytesPerSec == 0) {
+  if (!input || input->nAvgBytesPerSec == 0) {
     lastError = MMSYSERR_INVALPARAM;
     return false;
   }
+  srcFormat = *input;
+  srcFormat.cbSize = 0;
   if (format) {
     dstFormat = CopyFormat(format);
-  } else if (!AcmSuggestFormat(srcFormat, formatTag, dstFormat, &lastError)) {
+  } else if (!AcmSuggestFormat(input, formatTag, dstFormat, &lastError)) {
     Free();
     return false;
   }
   lastError =
-      acmStreamOpen(&stream, nullptr, const_cast<WAVEFORMATEX*>(srcFormat),
+      acmStreamOpen(&stream, nullptr, const_cast<WAVEFORMATEX*>(input),
                     reinterpret_cast<WAVEFORMATEX*>(dstFormat.data()), nullptr, 0, 0, ACM_STREAMOPENF_NONREALTIME);
   if (lastError != MMSYSERR_NOERROR) {
     stream = nullptr;
@@ -29,9 +33,9 @@ bool ACMconverter::Open(const WAVEFORMATEX* srcFormat, DWORD formatTag, const WA
     return false;
   }
   // One second of input, in whole blocks.
-  srcChunkSize = srcFormat->nAvgBytesPerSec;
-  if (srcFormat->nBlockAlign > 1)
-    srcChunkSize = std::max<DWORD>(srcChunkSize - srcChunkSize % srcFormat->nBlockAlign, srcFormat->nBlockAlign);
+  srcChunkSize = input->nAvgBytesPerSec;
+  if (input->nBlockAlign > 1)
+    srcChunkSize = std::max<DWORD>(srcChunkSize - srcChunkSize % input->nBlockAlign, input->nBlockAlign);
   lastError = acmStreamSize(stream, srcChunkSize, &dstChunkSize, ACM_STREAMSIZEF_SOURCE);
   if (lastError != MMSYSERR_NOERROR || dstChunkSize == 0) {
     if (lastError == MMSYSERR_NOERROR) lastError = ACMERR_NOTPOSSIBLE;
@@ -45,6 +49,7 @@ bool ACMconverter::Open(const WAVEFORMATEX* srcFormat, DWORD formatTag, const WA
 
 bool ACMconverter::Feed(DWORD size, const void* data) {
   if (!stream) return false;
+  if (srcFormat.nBlockAlign) framesFed += size / srcFormat.nBlockAlign;
   const BYTE* bytes = static_cast<const BYTE*>(data);
   while (size > 0) {
     DWORD take = std::min(size, srcChunkSize - srcFill);
@@ -62,6 +67,17 @@ bool ACMconverter::Feed(DWORD size, const void* data) {
     }
   }
   return true;
+}
+
+bool ACMconverter::Finish() {
+  if (!stream) return true;
+  const DWORD blockFrames = SamplesPerBlock(OutputFormat());
+  if (blockFrames && srcFormat.wFormatTag == WAVE_FORMAT_PCM && framesFed % blockFrames) {
+    const BYTE silence = srcFormat.wBitsPerSample == 8 ? 0x80 : 0x00;
+    std::vector<BYTE> padding((blockFrames - framesFed % blockFrames) * srcFormat.nBlockAlign, silence);
+    if (!Feed(static_cast<DWORD>(padding.size()), padding.data())) return false;
+  }
+  return srcFill == 0 || Convert(true);
 }
 
 bool ACMconverter::Convert(bool finish) {
@@ -105,4 +121,6 @@ void ACMconverter::Free() {
   srcBuffer.clear();
   dstBuffer.clear();
   srcChunkSize = srcFill = dstChunkSize = dstFill = 0;
+  srcFormat = WAVEFORMATEX{};
+  framesFed = 0;
 }

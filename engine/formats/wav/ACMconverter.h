@@ -30,6 +30,9 @@ class ACMconverter {
   bool Feed(DWORD size, const void* data);
   // Converts what the input buffer holds; `finish` also drains what the codec keeps back.
   bool Convert(bool finish = false);
+  // The end of the input: a block codec's last block is completed with silence (the frame count in the
+  // file's "fact" chunk tells readers where the audio ends), then everything held is converted.
+  bool Finish();
   void Free();
 
   bool IsOpen() const { return stream != nullptr; }
@@ -41,6 +44,8 @@ class ACMconverter {
 
  private:
   FormatBytes dstFormat;
+  WAVEFORMATEX srcFormat = {};
+  unsigned long long framesFed = 0;
   DWORD srcChunkSize = 0;
   DWORD srcFill = 0;
   std::vector<BYTE> srcBuffer;

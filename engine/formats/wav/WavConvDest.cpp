@@ -1,11 +1,10 @@
-// The WAV destination: RIFF writing through the platform's multimedia file I/O, ACM encoding.
+// The WAV destination: RIFF writing with 64-bit file positions, ACM encoding.
 #include "WavConvDest.h"
 
 #include <cstdarg>
 #include <cwchar>
 
 #include "EngineResources.h"
-#include "MmioFile.h"
 #include "PathText.h"
 #include "PcmFormat.h"
 
@@ -49,17 +48,11 @@ bool CWavConvDest::Open() {
   }
   if (!CDefConvertDestination::Open()) return false;
   framesWritten = 0;
-  file = OpenMmioFile(fileName, true);
-  if (!file) return Fail(L"Output file cannot be opened for writing");
-
-  riffChunk = MMCKINFO{};
-  riffChunk.fccType = mmioFOURCC('W', 'A', 'V', 'E');
-  if (mmioCreateChunk(file, &riffChunk, MMIO_CREATERIFF) != MMSYSERR_NOERROR)
-    return Fail(L"Wave chunk cannot be created");
-  riffOpen = true;
-  formatChunk = MMCKINFO{};
-  formatChunk.ckid = mmioFOURCC('f', 'm', 't', ' ');
-  if (mmioCreateChunk(file, &formatChunk, 0) != MMSYSERR_NOERROR) return Fail(L"FMT chunk cannot be created");
+  dataBytes = factPosition = 0;
+  writeFailed = false;
+  if (!file.Create(fileName)) return Fail(L"Output file cannot be opened for writing");
+  // The RIFF size is fixed when the file is closed.
+  if (!file.Write("RIFF\0\0\0\0WAVE", 12)) return Fail(L"Wave chunk cannot be created");
 
   current = settings.settings;
   FormatBytes fileFormat;
@@ -69,21 +62,32 @@ bool CWavConvDest::Open() {
   } else if (!OpenStages(fileFormat)) {
     return false;
   }
-  LONG size = static_cast<LONG>(fileFormat.size());
-  if (mmioWrite(file, reinterpret_cast<const char*>(fileFormat.data()), size) != size)
-    return Fail(L"Output file cannot be written");
-  mmioAscend(file, &formatChunk, 0);
-  dataChunk = MMCKINFO{};
-  dataChunk.ckid = mmioFOURCC('d', 'a', 't', 'a');
-  if (mmioCreateChunk(file, &dataChunk, 0) != MMSYSERR_NOERROR) return Fail(L"DATA Chunk cannot be created");
+  outputRate = AsFormat(fileFormat)->nSamplesPerSec;
+  if (!WriteHeaders(fileFormat)) return false;
   dataOpen = true;
+  return true;
+}
+
+// "fmt ", for compressed data a "fact" chunk whose frame count is filled in at Close, and the "data" header.
+bool CWavConvDest::WriteHeaders(const FormatBytes& fileFormat) {
+  const DWORD size = static_cast<DWORD>(fileFormat.size());
+  const BYTE formatHeader[8] = {'f', 'm', 't', ' ', static_cast<BYTE>(size), static_cast<BYTE>(size >> 8), 0, 0};
+  if (!file.Write(formatHeader, sizeof(formatHeader))) return Fail(L"FMT chunk cannot be created");
+  if (!file.Write(fileFormat.data(), size) || ((size & 1) && !file.Write("", 1)))
+    return Fail(L"Output file cannot be written");
+  if (AsFormat(fileFormat)->wFormatTag != WAVE_FORMAT_PCM) {
+    factPosition = file.Position() + 8;
+    if (!file.Write("fact\4\0\0\0\0\0\0\0", 12)) return Fail(L"Output file cannot be written");
+  }
+  if (!file.Write("data\0\0\0\0", 8)) return Fail(L"DATA Chunk cannot be created");
+  dataStart = file.Position();
   return true;
 }
 
 // Chooses one conversion stage, or two through an intermediate PCM format, and the format of the file.
 bool CWavConvDest::OpenStages(FormatBytes& fileFormat) {
   const WAVEFORMATEX* chosen = current.Format();
-  if (stage1.Open(&format, current.formatTag, chosen, &WriteToFile, file)) {
+  if (stage1.Open(&format, current.formatTag, chosen, &WriteToFile, this)) {
     fileFormat = CopyFormat(stage1.OutputFormat());
     return true;
   }
@@ -113,7 +117,7 @@ bool CWavConvDest::OpenStages(FormatBytes& fileFormat) {
   if (!stage1.Open(&format, WAVE_FORMAT_PCM, &intermediate, &FeedStage, &stage2))
     return Fail(FormatText(kMessageCapacity, L"PCM conversion stream cannot be opened (ACM error %d)",
                            static_cast<int>(stage1.lastError)));
-  if (!stage2.Open(&intermediate, current.formatTag, chosen, &WriteToFile, file))
+  if (!stage2.Open(&intermediate, current.formatTag, chosen, &WriteToFile, this))
     return Fail(FormatText(kMessageCapacity, L"Conversion stream cannot be opened (ACM error %d)",
                            static_cast<int>(stage2.lastError)));
   fileFormat = CopyFormat(stage2.OutputFormat());
@@ -121,27 +125,43 @@ bool CWavConvDest::OpenStages(FormatBytes& fileFormat) {
 }
 
 bool CWavConvDest::WriteToFile(const void* data, DWORD size, void* userData) {
-  LONG length = static_cast<LONG>(size);
-  return mmioWrite(static_cast<HMMIO>(userData), static_cast<const char*>(data), length) == length;
+  return static_cast<CWavConvDest*>(userData)->WriteData(data, size);
 }
 
 bool CWavConvDest::FeedStage(const void* data, DWORD size, void* userData) {
   return static_cast<ACMconverter*>(userData)->Feed(size, data);
 }
 
+bool CWavConvDest::WriteData(const void* data, DWORD size) {
+  if (writeFailed) return false;
+  // The RIFF size (everything after its first 8 bytes) and the data size are 32-bit fields.
+  const unsigned long long riffBytes = dataStart - 8 + dataBytes + size + ((dataBytes + size) & 1);
+  if (riffBytes > 0xFFFFFFFFull) {
+    LogError(L"Output file would pass the 4 GB limit of the WAV format");
+    writeFailed = true;
+    return false;
+  }
+  if (!file.Write(data, size)) {
+    ReportWriteFailure();
+    return false;
+  }
+  dataBytes += size;
+  return true;
+}
+
+void CWavConvDest::ReportWriteFailure() {
+  writeFailed = true;
+  LogError(L"Output file cannot be written");
+  if (std::wstring reason = SystemErrorText(file.LastError()); !reason.empty()) LogInfo(L"%s", reason.c_str());
+}
+
 bool CWavConvDest::Write(UINT32 size, const void* data) {
   if (!dataOpen || (!data && size)) return false;
   framesWritten += size / format.nBlockAlign;
-  if (!stage1.IsOpen()) {
-    LONG length = static_cast<LONG>(size);
-    if (mmioWrite(file, static_cast<const char*>(data), length) != length) {
-      LogError(L"Output file cannot be written");
-      return false;
-    }
-    return true;
-  }
+  if (!stage1.IsOpen()) return WriteData(data, size);
   if (!stage1.Feed(size, data)) {
-    LogError(L"PCM buffer conversion failed (ACM error %d)", static_cast<int>(stage1.lastError));
+    if (!writeFailed)
+      LogError(L"PCM buffer conversion failed (ACM error %d)", static_cast<int>(stage1.lastError));
     return false;
   }
   return true;
@@ -149,21 +169,41 @@ bool CWavConvDest::Write(UINT32 size, const void* data) {
 
 bool CWavConvDest::Close() {
   CDefConvertDestination::Close();
-  // The last partial second goes through both stages before the file is finished.
-  for (ACMconverter* stage : {&stage1, &stage2}) {
-    if (dataOpen && stage->IsOpen()) stage->Convert(true);
+  bool finished = true;
+  if (dataOpen && !writeFailed) {
+    // The last partial second goes through both stages, and a block codec's last block is completed,
+    // before the file is finished.
+    for (ACMconverter* stage : {&stage1, &stage2}) {
+      if (finished && stage->IsOpen() && !stage->Finish()) {
+        if (!writeFailed)
+          LogError(L"PCM buffer conversion failed (ACM error %d)", static_cast<int>(stage->lastError));
+        finished = false;
+      }
+    }
+    if (finished) finished = FinishFile();
+  } else if (dataOpen) {
+    finished = false;
   }
   stage1.Free();
   stage2.Free();
   current = WAVSETTINGS();
-  if (file) {
-    if (dataOpen) mmioAscend(file, &dataChunk, 0);
-    if (riffOpen) mmioAscend(file, &riffChunk, 0);
-    mmioClose(file, 0);
-  }
-  file = nullptr;
-  riffOpen = dataOpen = false;
-  return true;
+  file.Close();
+  dataOpen = false;
+  return finished;
+}
+
+// Pads the data to an even size and fills in the sizes and the frame count.
+bool CWavConvDest::FinishFile() {
+  const DWORD dataSize = static_cast<DWORD>(dataBytes);
+  const DWORD riffSize = static_cast<DWORD>(dataStart - 8 + dataBytes + (dataBytes & 1));
+  const unsigned long long frames =
+      static_cast<unsigned long long>(framesWritten) * outputRate / std::max<DWORD>(format.nSamplesPerSec, 1);
+  const DWORD frameCount = static_cast<DWORD>(std::min<unsigned long long>(frames, 0xFFFFFFFFull));
+  bool ok = (!(dataBytes & 1) || file.Write("", 1)) && file.Seek(4) && file.Write(&riffSize, 4) &&
+            file.Seek(dataStart - 4) && file.Write(&dataSize, 4) &&
+            (factPosition == 0 || (file.Seek(factPosition) && file.Write(&frameCount, 4))) && file.Flush();
+  if (!ok) ReportWriteFailure();
+  return ok;
 }
 
 bool CWavConvDest::EstimateSize(UINT32 srcBytes, const WAVEFORMATEX* srcFormat, UINT32* outBytes) {

@@ -6,6 +6,7 @@
 
 #include "ACMconverter.h"
 #include "DefConvertDestination.h"
+#include "FileStream.h"
 #include "WAVSettings.h"
 
 class CWavConvDest : public CDefConvertDestination {
@@ -29,17 +30,23 @@ class CWavConvDest : public CDefConvertDestination {
 
  private:
   bool OpenStages(FormatBytes& fileFormat);
+  bool WriteHeaders(const FormatBytes& fileFormat);
+  // Appends encoded bytes to the "data" chunk; logs why when it cannot (a full disk, the 4 GB limit).
+  bool WriteData(const void* data, DWORD size);
+  bool FinishFile();
+  void ReportWriteFailure();
   static bool WriteToFile(const void* data, DWORD size, void* userData);
   static bool FeedStage(const void* data, DWORD size, void* userData);
 
   ACMconverter stage1;
   ACMconverter stage2;
   CWAVSettings settings;
-  HMMIO file = nullptr;
-  MMCKINFO riffChunk = {};
-  MMCKINFO formatChunk = {};
-  MMCKINFO dataChunk = {};
-  bool riffOpen = false;
+  CFileStream file;
   bool dataOpen = false;
+  bool writeFailed = false;            // the reason has been logged
+  unsigned long long dataStart = 0;    // file position of the "data" payload
+  unsigned long long dataBytes = 0;    // bytes written to it
+  unsigned long long factPosition = 0;  // of the frame count, 0 for PCM files (they have no "fact" chunk)
+  DWORD outputRate = 0;                // sample rate of the file, for its frame count
   WAVSETTINGS current;
 };

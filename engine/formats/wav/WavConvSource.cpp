@@ -1,4 +1,4 @@
-// The WAV source: RIFF parsing through the platform's multimedia file I/O, ACM decoding of compressed data.
+// The WAV source: RIFF parsing with 64-bit file positions, ACM decoding of compressed data.
 #include "WavConvSource.h"
 
 #include <algorithm>
@@ -8,11 +8,12 @@
 
 #include "CodecNames.h"
 #include "EngineResources.h"
-#include "MmioFile.h"
+#include "WaveFormatRules.h"
 
 namespace {
 constexpr UINT32 kReadChunk = 65536;
-constexpr WORD kLargestPcmBlock = 32768;
+constexpr DWORD kLargestFormatChunk = 0x10000;
+constexpr DWORD kStreamedSize = 0xFFFFFFFF;
 const wchar_t kInvalid[] = L"File format is invalid or corrupted";
 const wchar_t kMissingCodecHelp[] =
     L"For information on how to install a missing codec, see: https://www.quennet.com/tavrel/help/missing-codec";
@@ -24,8 +25,10 @@ DWORD ReadUint32(const BYTE* bytes) {
   return bytes[0] | bytes[1] << 8 | bytes[2] << 16 | static_cast<DWORD>(bytes[3]) << 24;
 }
 
-bool ReadExactly(HMMIO file, void* buffer, LONG size) {
-  return mmioRead(file, static_cast<HPSTR>(buffer), size) == size;
+// Byte offset of a start time in PCM of this format, in whole frames.
+UINT32 StartBytes(const WAVEFORMATEX& pcm, int startMs) {
+  UINT32 offset = MulDivRounded(pcm.nAvgBytesPerSec, static_cast<UINT32>(startMs), 1000);
+  return offset - offset % pcm.nBlockAlign;
 }
 }  // namespace
 
@@ -40,14 +43,14 @@ bool CWavConvSource::GetClassId(GUID* out) {
 bool CWavConvSource::Open() {
   if (!CDefConvertSource::Open()) return false;
   fileFormat.clear();
-  dataLeft = 0;
-  file = OpenMmioFile(fileName, false);
-  if (!file) return Fail(L"Source file cannot be opened");
+  dataLeft = factFrames = 0;
+  blockFrames = 0;
+  if (!file.OpenForReading(fileName)) return Fail(L"Source file cannot be opened");
 
   bool haveFormat = false;
   if (!ParseChunks(&haveFormat)) return false;
   if (!haveFormat || dataLeft == 0) return Fail(L"Length of audio data is zero");
-  if (mmioSeek(file, static_cast<LONG>(dataOffset), SEEK_SET) == -1) return Fail(kInvalid);
+  if (!file.Seek(dataOffset)) return Fail(kInvalid);
 
   const WAVEFORMATEX* header = AsFormat(fileFormat);
   if (header->wFormatTag == WAVE_FORMAT_PCM) {
@@ -63,45 +66,66 @@ bool CWavConvSource::Open() {
   return OpenDecoder();
 }
 
-// Walks the sub-chunks of the RIFF/WAVE chunk: the first "fmt " and the first "data" are kept.
+// Walks the sub-chunks: the first "fmt ", "fact" and "data" are kept. The walk goes by the file's own length,
+// not the RIFF size: files written to a pipe carry 0 or 0xFFFFFFFF there, and some writers leave it short of
+// their data. For the same reasons a "data" chunk that claims more than the file holds runs to its end.
 bool CWavConvSource::ParseChunks(bool* haveFormat) {
   BYTE riff[12];
-  if (!ReadExactly(file, riff, sizeof(riff)) || std::memcmp(riff, "RIFF", 4) != 0 ||
+  if (!file.ReadExactly(riff, sizeof(riff)) || std::memcmp(riff, "RIFF", 4) != 0 ||
       std::memcmp(riff + 8, "WAVE", 4) != 0)
     return Fail(kInvalid);
-  const unsigned long long riffEnd = 8ull + ReadUint32(riff + 4);
-  bool haveData = false;
-  for (unsigned long long position = 12; position + 8 <= riffEnd;) {
+  const DWORD riffSize = ReadUint32(riff + 4);
+  const bool streamed = riffSize == 0 || riffSize == kStreamedSize;
+  const unsigned long long fileSize = file.Size();
+  bool haveData = false, haveFact = false;
+  for (unsigned long long position = 12; position + 8 <= fileSize;) {
     BYTE header[8];
-    if (mmioSeek(file, static_cast<LONG>(position), SEEK_SET) == -1 || !ReadExactly(file, header, sizeof(header)))
-      break;  // the file ends before the RIFF chunk says: what was found so far counts
+    if (!file.Seek(position) || !file.ReadExactly(header, sizeof(header))) return Fail(kInvalid);
     const DWORD size = ReadUint32(header + 4);
     const unsigned long long dataStart = position + 8;
-    if (dataStart + size > riffEnd) return Fail(kInvalid);
-    if (!*haveFormat && std::memcmp(header, "fmt ", 4) == 0) {
-      if (size < 16 || size > 0x10000) return Fail(kInvalid);
-      std::vector<BYTE> record(std::max<DWORD>(size, sizeof(WAVEFORMATEX)), 0);
-      if (!ReadExactly(file, record.data(), static_cast<LONG>(size))) return Fail(kInvalid);
-      auto* format = reinterpret_cast<WAVEFORMATEX*>(record.data());
-      // The extra bytes a record announces never reach past what the chunk holds.
-      format->cbSize = static_cast<WORD>(std::min<DWORD>(format->cbSize, record.size() - sizeof(WAVEFORMATEX)));
-      if (format->wFormatTag == WAVE_FORMAT_EXTENSIBLE && format->cbSize >= 22 &&
-          std::memcmp(record.data() + sizeof(WAVEFORMATEX) + 6, &kSubtypePcm, sizeof(GUID)) == 0) {
-        format->wFormatTag = WAVE_FORMAT_PCM;  // extensible PCM (more than 16 bits, more channels) is PCM
-      }
-      if (format->wFormatTag == WAVE_FORMAT_PCM) format->cbSize = 0;
-      if (format->nBlockAlign == 0 || format->nAvgBytesPerSec == 0) return Fail(kInvalid);
-      if (format->wFormatTag == WAVE_FORMAT_PCM &&
-          (format->nChannels == 0 || format->wBitsPerSample == 0 || format->nBlockAlign > kLargestPcmBlock))
-        return Fail(kInvalid);
-      fileFormat.assign(record.begin(), record.begin() + sizeof(WAVEFORMATEX) + format->cbSize);
-      *haveFormat = true;
-    } else if (!haveData && std::memcmp(header, "data", 4) == 0) {
-      dataOffset = static_cast<UINT32>(dataStart);
-      dataLeft = size;
+    const unsigned long long available = fileSize - dataStart;
+    if (!haveData && std::memcmp(header, "data", 4) == 0) {
+      unsigned long long bytes = size > available || (size == 0 && streamed) ? available : size;
+      dataOffset = dataStart;
+      dataLeft = static_cast<UINT32>(std::min<unsigned long long>(bytes, 0xFFFFFFFFull));
       haveData = true;
+      if (bytes == available) break;
+    } else if (size > available) {
+      // A damaged chunk only matters while something is still missing.
+      if (*haveFormat && haveData) break;
+      return Fail(kInvalid);
+    } else if (!*haveFormat && std::memcmp(header, "fmt ", 4) == 0) {
+      if (!TakeFormatChunk(size)) return false;
+      *haveFormat = true;
+    } else if (!haveFact && std::memcmp(header, "fact", 4) == 0 && size >= 4) {
+      BYTE frames[4];
+      if (!file.ReadExactly(frames, sizeof(frames))) return Fail(kInvalid);
+      factFrames = ReadUint32(frames);
+      haveFact = true;
     }
     position = dataStart + size + (size & 1);
+  }
+  return true;
+}
+
+bool CWavConvSource::TakeFormatChunk(DWORD size) {
+  if (size < 16 || size > kLargestFormatChunk) return Fail(kInvalid);
+  std::vector<BYTE> record(std::max<DWORD>(size, sizeof(WAVEFORMATEX)), 0);
+  if (!file.ReadExactly(record.data(), size)) return Fail(kInvalid);
+  auto* header = reinterpret_cast<WAVEFORMATEX*>(record.data());
+  // The extra bytes a record announces never reach past what the chunk holds.
+  header->cbSize = static_cast<WORD>(std::min<size_t>(header->cbSize, record.size() - sizeof(WAVEFORMATEX)));
+  if (header->wFormatTag == WAVE_FORMAT_EXTENSIBLE && header->cbSize >= 22 &&
+      std::memcmp(record.data() + sizeof(WAVEFORMATEX) + 6, &kSubtypePcm, sizeof(GUID)) == 0) {
+    header->wFormatTag = WAVE_FORMAT_PCM;  // extensible PCM (more than 16 bits, more channels) is PCM
+  }
+  if (header->wFormatTag == WAVE_FORMAT_PCM) header->cbSize = 0;
+  fileFormat.assign(record.begin(), record.begin() + sizeof(WAVEFORMATEX) + header->cbSize);
+  std::wstring reason;
+  if (!CheckWaveFormat(fileFormat, reason)) {
+    Fail(kInvalid);
+    LogInfo(L"%s", reason.c_str());
+    return false;
   }
   return true;
 }
@@ -124,6 +148,7 @@ bool CWavConvSource::OpenDecoder() {
     return Fail(FormatText(kMessageCapacity, L"PCM format \"suggestion\" for the Wave file failed (ACM error %d)",
                            static_cast<int>(result)));
   format.cbSize = 0;
+  if (format.nBlockAlign == 0 || format.nAvgBytesPerSec == 0) return Fail(kInvalid);
   result = acmStreamOpen(&acmStream, nullptr, const_cast<WAVEFORMATEX*>(header), &format, nullptr, 0, 0,
                          ACM_STREAMOPENF_NONREALTIME);
   if (result != MMSYSERR_NOERROR) {
@@ -131,7 +156,18 @@ bool CWavConvSource::OpenDecoder() {
     return Fail(
         FormatText(kMessageCapacity, L"Conversion stream cannot be opened (ACM error %d)", static_cast<int>(result)));
   }
-  dataSize = MulDivRounded(dataLeft, format.nAvgBytesPerSec, header->nAvgBytesPerSec);
+  blockFrames = SamplesPerBlock(header);
+  if (blockFrames) {
+    // Block codecs hold an exact number of frames: whole blocks only (codecs decode nothing else), and no more
+    // than the "fact" chunk counts, which cuts the padding of the last block.
+    unsigned long long frames = static_cast<unsigned long long>(dataLeft / header->nBlockAlign) * blockFrames;
+    if (factFrames) frames = std::min<unsigned long long>(frames, factFrames);
+    dataSize = static_cast<UINT32>(std::min<unsigned long long>(frames * format.nBlockAlign, 0xFFFFFFFFull));
+    dataSize -= dataSize % format.nBlockAlign;
+  } else {
+    dataSize = MulDivRounded(dataLeft, format.nAvgBytesPerSec, header->nAvgBytesPerSec);
+  }
+  if (dataSize == 0) return Fail(L"Length of audio data is zero");
   return true;
 }
 
@@ -145,16 +181,16 @@ bool CWavConvSource::ReadAll(IPlayCallback* sink) {
 bool CWavConvSource::ReadPcm(IPlayCallback* sink) {
   const UINT32 chunk = kReadChunk - kReadChunk % format.nBlockAlign;
   if (startTimeMs > 0) {
-    UINT32 offset = MulDivRounded(format.nAvgBytesPerSec, static_cast<UINT32>(startTimeMs), 1000);
-    offset = std::min(offset - offset % format.nBlockAlign, dataLeft);
-    mmioSeek(file, static_cast<LONG>(offset), SEEK_CUR);
+    UINT32 offset = std::min(StartBytes(format, startTimeMs), dataLeft);
+    if (!file.Skip(offset)) return false;
     dataLeft -= offset;
   }
   std::vector<BYTE> buffer(chunk);
   while (dataLeft > 0) {
-    LONG want = static_cast<LONG>(std::min(chunk, dataLeft));
-    LONG read = mmioRead(file, reinterpret_cast<HPSTR>(buffer.data()), want);
+    long long read = file.Read(buffer.data(), std::min(chunk, dataLeft));
     if (read <= 0) break;  // the file ends early: everything it held was delivered
+    read -= read % format.nBlockAlign;
+    if (read == 0) break;
     dataLeft -= static_cast<UINT32>(read);
     if (!sink->OnData(buffer.data(), static_cast<UINT32>(read))) return false;
   }
@@ -164,17 +200,35 @@ bool CWavConvSource::ReadPcm(IPlayCallback* sink) {
 
 bool CWavConvSource::ReadCompressed(IPlayCallback* sink) {
   const WAVEFORMATEX* header = AsFormat(fileFormat);
-  const UINT32 chunk = kReadChunk - kReadChunk % std::max<WORD>(format.nBlockAlign, 1);
+  const UINT32 chunk = kReadChunk - kReadChunk % format.nBlockAlign;
+  UINT32 skip = 0;            // decoded bytes before the start time, inside its block
+  UINT32 deliver = dataSize;  // decoded bytes still to hand on
   if (startTimeMs > 0) {
-    // The start is a position in the compressed data: the file's own byte rate and block size.
-    UINT32 offset = MulDivRounded(header->nAvgBytesPerSec, static_cast<UINT32>(startTimeMs), 1000);
-    offset = std::min(offset - offset % header->nBlockAlign, dataLeft);
-    mmioSeek(file, static_cast<LONG>(offset), SEEK_CUR);
-    dataLeft -= offset;
+    const UINT32 start = StartBytes(format, startTimeMs);
+    if (blockFrames) {
+      // Decoding starts at the block that holds the start time; the frames before it are dropped.
+      const unsigned long long startFrame = start / format.nBlockAlign;
+      const unsigned long long block = startFrame / blockFrames;
+      const unsigned long long offset =
+          std::min<unsigned long long>(block * header->nBlockAlign, dataLeft - dataLeft % header->nBlockAlign);
+      if (!file.Skip(offset)) return false;
+      dataLeft -= static_cast<UINT32>(offset);
+      skip = static_cast<UINT32>((startFrame - block * blockFrames) * format.nBlockAlign);
+      deliver = start >= dataSize ? 0 : dataSize - start;
+    } else {
+      // Without fixed blocks the start is a position in the compressed data: the file's own byte rate.
+      UINT32 offset = MulDivRounded(header->nAvgBytesPerSec, static_cast<UINT32>(startTimeMs), 1000);
+      offset = std::min(offset - offset % header->nBlockAlign, dataLeft);
+      if (!file.Skip(offset)) return false;
+      dataLeft -= offset;
+      deliver = 0xFFFFFFFF;
+    }
+  } else if (!blockFrames) {
+    deliver = 0xFFFFFFFF;
   }
   std::vector<BYTE> output(chunk);
   std::vector<BYTE> pending;  // compressed bytes read but not yet taken by the codec
-  for (;;) {
+  while (deliver > 0) {
     DWORD sourceBytes = 0;
     MMRESULT result = acmStreamSize(acmStream, chunk, &sourceBytes, ACM_STREAMSIZEF_DESTINATION);
     if (result != MMSYSERR_NOERROR) {
@@ -189,7 +243,7 @@ bool CWavConvSource::ReadCompressed(IPlayCallback* sink) {
       LogError(L"Out of memory");
       return false;
     }
-    LONG read = want ? mmioRead(file, reinterpret_cast<HPSTR>(pending.data() + kept), static_cast<LONG>(want)) : 0;
+    long long read = want ? file.Read(pending.data() + kept, want) : 0;
     if (read < 0) read = 0;
     pending.resize(kept + static_cast<size_t>(read));
     dataLeft = static_cast<UINT32>(read) < want ? 0 : dataLeft - want;
@@ -214,10 +268,19 @@ bool CWavConvSource::ReadCompressed(IPlayCallback* sink) {
     }
     DWORD used = std::min<DWORD>(piece.cbSrcLengthUsed, static_cast<DWORD>(pending.size()));
     pending.erase(pending.begin(), pending.begin() + used);
-    if (piece.cbDstLengthUsed > 0 && !sink->OnData(output.data(), piece.cbDstLengthUsed)) return false;
+    const BYTE* produced = output.data();
+    DWORD size = std::min<DWORD>(piece.cbDstLengthUsed, chunk);
+    const DWORD dropped = std::min<DWORD>(size, skip);
+    produced += dropped;
+    size -= dropped;
+    skip -= dropped;
+    size = std::min<DWORD>(size, deliver);
+    deliver -= size;
+    if (size > 0 && !sink->OnData(produced, size)) return false;
     // Nothing more taken at the end: the codec has finished with what is left.
     if (used == 0 && dataLeft == 0) return true;
   }
+  return true;
 }
 
 bool CWavConvSource::Close() {
@@ -227,8 +290,7 @@ bool CWavConvSource::Close() {
     acmStreamClose(acmStream, 0);
   }
   acmStream = nullptr;
-  if (file) mmioClose(file, 0);
-  file = nullptr;
+  file.Close();
   fileFormat.clear();
   return true;
 }

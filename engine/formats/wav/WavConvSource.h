@@ -10,6 +10,7 @@
 
 #include "AcmCatalog.h"
 #include "DefConvertSource.h"
+#include "FileStream.h"
 
 class CWavConvSource : public CDefConvertSource {
  public:
@@ -24,13 +25,16 @@ class CWavConvSource : public CDefConvertSource {
 
  private:
   bool ParseChunks(bool* haveFormat);
+  bool TakeFormatChunk(DWORD size);
   bool OpenDecoder();
   bool ReadPcm(IPlayCallback* sink);
   bool ReadCompressed(IPlayCallback* sink);
 
   HACMSTREAM acmStream = nullptr;
-  HMMIO file = nullptr;
+  CFileStream file;
   FormatBytes fileFormat;  // kept for compressed files only
-  UINT32 dataOffset = 0;
+  unsigned long long dataOffset = 0;
   UINT32 dataLeft = 0;
+  UINT32 factFrames = 0;  // the "fact" chunk's frame count of a compressed file; 0 when it has none
+  DWORD blockFrames = 0;  // frames per block of a block codec, 0 when the codec has no fixed blocks
 };

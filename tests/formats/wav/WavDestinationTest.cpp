@@ -179,3 +179,49 @@ TEST(WavDestination, NonLatinFileNames) {
   ASSERT_TRUE(back.read) << "read under a non-Latin name";
   EXPECT_TRUE(samples == back.pcm);
 }
+
+// Block codecs: the last partial block was dropped (1 s of IMA ADPCM became 0.972 s) and no "fact" chunk told
+// readers the length. Every frame is now encoded and counted, and our reader stops at the count.
+TEST(WavDestination, BlockCodecsKeepEveryFrame) {
+  TempFolder temp;
+  struct Case {
+    const wchar_t* codec;
+    WORD channels;
+    DWORD rate;
+    size_t frames;
+  } cases[] = {
+      {L"IMA ADPCM", 1, 8000, 8000},  {L"IMA ADPCM", 2, 44100, 44100}, {L"IMA ADPCM", 1, 22050, 22049},
+      {L"IMA ADPCM", 2, 11025, 777},  {L"IMA ADPCM", 2, 22050, 1},     {L"GSM 6.10", 1, 8000, 20000},
+      {L"GSM 6.10", 1, 8000, 321},
+  };
+  for (const Case& c : cases) {
+    const std::string what = std::string(c.codec, c.codec + wcslen(c.codec)) + " " + std::to_string(c.channels) +
+                             " ch " + std::to_string(c.rate) + " Hz " + std::to_string(c.frames) + " frames";
+    WAVEFORMATEX format = PcmFormat(16, c.channels, c.rate);
+    Destination destination;
+    wchar_t error[256] = L"";
+    ASSERT_TRUE(destination->SetOption(L"wave-codec", c.codec, error)) << error;
+    // The codec suggests no GSM format by itself.
+    if (c.codec[0] == L'G') {
+      ASSERT_TRUE(destination->SetOption(L"wave-format", L"8000 Hz; Mono", error)) << error;
+    }
+    RecordingCallback log;
+    log.answerOverwrite = TRUE;
+    ASSERT_TRUE(Encode(destination.object, temp / L"block.wav", format, PcmSignal(format, c.frames), log, 3000))
+        << what;
+    std::string bytes = ReadFileBytes(temp / L"block.wav");
+    ParsedWave output = ParseWave(bytes);
+    ASSERT_TRUE(output.valid) << what;
+    EXPECT_EQ((std::vector<std::string>{"fmt ", "fact", "data"}), output.chunkIds) << what;
+    uint32_t factFrames = 0;
+    size_t fact = bytes.find("fact");
+    ASSERT_NE(std::string::npos, fact) << what;
+    std::memcpy(&factFrames, bytes.data() + fact + 8, 4);
+    EXPECT_EQ(c.frames, factFrames) << what;
+    EXPECT_EQ(0u, output.data.size() % FormatOf(output)->nBlockAlign) << what << ": whole blocks";
+
+    DecodeResult decoded = Decode(temp / L"block.wav");
+    ASSERT_TRUE(decoded.read) << what;
+    EXPECT_EQ(c.frames * decoded.format.nBlockAlign, decoded.pcm.size()) << what;
+  }
+}

@@ -33,7 +33,7 @@ std::string PcmSignal(const WAVEFORMATEX& format, size_t frames) {
       noise = noise * 1103515245u + 12345u;
       double value = 0.45 * std::sin(kTwoPi * (440 + 220 * channel) * t) + 0.2 * std::sin(kTwoPi * 97 * t) +
                      0.02 * ((noise >> 16) / 32768.0 - 1.0);
-      int64_t full = static_cast<int64_t>(value * ((1 << (format.wBitsPerSample - 1)) - 1));
+      int64_t full = static_cast<int64_t>(value * static_cast<double>((1LL << (format.wBitsPerSample - 1)) - 1));
       if (bytesPerSample == 1) full += 128;
       for (int b = 0; b < bytesPerSample; ++b) out.push_back(static_cast<char>(full >> (8 * b)));
     }

@@ -36,7 +36,8 @@ TEST(WavInterop, ReadsFilesMadeByOtherTools) {
       {L"sox-pcm24-stereo", 2, 24, 22050, true},  {L"sox-ima-adpcm", 1, 16, 22050, false},
       {L"sox-ms-adpcm", 2, 16, 22050, false},     {L"sox-ulaw", 1, 16, 8000, true},
       {L"sox-alaw", 1, 16, 8000, true},           {L"ffmpeg-u8-odd", 1, 8, 11025, true},
-      {L"ffmpeg-s16-stereo", 2, 16, 16000, true},
+      {L"ffmpeg-s16-stereo", 2, 16, 16000, true}, {L"sox-pipe", 2, 16, 22050, true},
+      {L"ffmpeg-pipe", 2, 16, 16000, true},
   };
   for (const Case& c : cases) {
     DecodeResult result = Decode(kInputs + c.name + L".wav");
@@ -55,6 +56,21 @@ TEST(WavInterop, ReadsFilesMadeByOtherTools) {
                   4.0 * 1024 * c.channels)
           << c.name;
       EXPECT_GT(Agreement(reference, result.pcm), 40.0) << c.name;
+    }
+  }
+}
+
+// A start time inside a Microsoft ADPCM block (sox's file) is cut at the exact frame, not at the block.
+TEST(WavInterop, StartTimesInOtherToolsAdpcmAreExact) {
+  for (const wchar_t* name : {L"sox-ms-adpcm", L"sox-ima-adpcm"}) {
+    DecodeResult whole = Decode(kInputs + name + L".wav");
+    ASSERT_TRUE(whole.read) << name;
+    for (int startMs : {1, 30, 250, 1001}) {
+      UINT32 start = static_cast<UINT32>((static_cast<uint64_t>(whole.format.nAvgBytesPerSec) * startMs + 500) / 1000);
+      start -= start % whole.format.nBlockAlign;
+      DecodeResult part = Decode(kInputs + name + L".wav", startMs);
+      ASSERT_TRUE(part.read) << name;
+      EXPECT_TRUE(whole.pcm.substr(start) == part.pcm) << name << " from " << startMs << " ms";
     }
   }
 }

@@ -38,3 +38,10 @@ PY
 sox -q ffmpeg-u8-odd.wav -t raw -e unsigned-integer -b 8 ffmpeg-u8-odd.raw
 ffmpeg -v error -f lavfi -i "sine=frequency=300:sample_rate=16000:duration=0.75" -ac 2 -c:a pcm_s16le ffmpeg-s16-stereo.wav
 sox -q ffmpeg-s16-stereo.wav -t raw -e signed-integer -b 16 ffmpeg-s16-stereo.raw
+
+# Written to a pipe, where the sizes cannot be fixed at the end: sox leaves 0x7FFFF000, ffmpeg 0xFFFFFFFF.
+sox -q -n -r 22050 -c 2 -b 16 -e signed-integer -t wav - "${tone[@]}" vol 0.7 | cat > sox-pipe.wav
+sox -q sox-pipe.wav -t raw -e signed-integer -b 16 sox-pipe.raw
+ffmpeg -v error -f lavfi -i "sine=frequency=300:sample_rate=16000:duration=0.75" -ac 2 -c:a pcm_s16le -f wav - |
+  cat > ffmpeg-pipe.wav
+ffmpeg -v error -f lavfi -i "sine=frequency=300:sample_rate=16000:duration=0.75" -ac 2 -f s16le ffmpeg-pipe.raw

@@ -4,23 +4,10 @@
 # Usage: console-mode.sh WINE_RUN TAVCONV_EXE WORK_FOLDER
 set -uo pipefail
 run=$1 exe=$2 work=$3
+here=$(cd "$(dirname "$0")" && pwd)
 rm -rf "$work" && mkdir -p "$work" && cd "$work" || exit 1
-failures=0
-check() {  # check NAME EXPECTED_STATUS COMMAND... ; output in $out
-  local name=$1 expected=$2; shift 2
-  out=$(timeout 120 "$run" "$exe" "$@" 2>&1); status=$?
-  [ "$status" -eq 124 ] && out="(no answer within 120 s)"
-  if [ "$status" -ne "$expected" ]; then
-    echo "FAILED: $name: exit status $status, expected $expected"; echo "$out" | sed 's/^/    /'; failures=$((failures + 1))
-    return 1
-  fi
-  echo "ok: $name"
-}
-expect_text() {  # expect_text NAME TEXT: the last output contains TEXT
-  if ! grep -qF -- "$2" <<<"$out"; then
-    echo "FAILED: $1: output lacks '$2'"; echo "$out" | sed 's/^/    /'; failures=$((failures + 1))
-  fi
-}
+# shellcheck source=checks.sh
+source "$here/checks.sh"
 duration() { soxi -D "$1" 2>/dev/null; }
 
 mkdir -p in/sub "in/Музыка"
