@@ -4,6 +4,7 @@
 #include <cstdarg>
 #include <cwchar>
 
+#include "CWavMetadata.h"
 #include "EngineResources.h"
 #include "MmioFile.h"
 #include "PathText.h"
@@ -216,4 +217,8 @@ bool CWavConvDest::SetOption(const wchar_t* name, const wchar_t* value, wchar_t*
     return false;
   }
   return false;
+}
+
+bool CWavConvDest::GetMetadata(IMetadata** out) {
+  return out && fileName[0] && SUCCEEDED(CreateWavMetadata(fileName, out));
 }

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <new>
 
+#include "CWavMetadata.h"
 #include "CodecNames.h"
 #include "EngineResources.h"
 #include "MmioFile.h"
@@ -231,4 +232,8 @@ bool CWavConvSource::Close() {
   file = nullptr;
   fileFormat.clear();
   return true;
+}
+
+bool CWavConvSource::GetMetadata(IMetadata** out) {
+  return out && fileName[0] && SUCCEEDED(CreateWavMetadata(fileName, out));
 }
