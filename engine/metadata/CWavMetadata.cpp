@@ -136,6 +136,13 @@ std::vector<InfoEntry> EntriesOfTag(ID3_Tag& tag) {
   return entries;
 }
 
+// What a damaged list yields past its damage rarely has an id of letters and digits.
+bool IsChunkId(const std::string& id) {
+  return id.size() == 4 && std::all_of(id.begin(), id.end(), [](char ch) {
+           return (ch >= 'A' && ch <= 'Z') || (ch >= 'a' && ch <= 'z') || (ch >= '0' && ch <= '9') || ch == ' ';
+         });
+}
+
 // Entries of the file's INFO lists that no frame stands for go back in unchanged (exact repeats once).
 void KeepUnmappedEntries(RiffBytes& bytes, const std::vector<const RiffChunk*>& lists,
                          std::vector<InfoEntry>* entries) {
@@ -143,7 +150,7 @@ void KeepUnmappedEntries(RiffBytes& bytes, const std::vector<const RiffChunk*>& 
   for (const RiffChunk* list : lists) {
     for (InfoEntry& entry : ReadInfoEntries(bytes, *list)) {
       const InfoRow* row = RowOfId(entry.id);
-      if (row && row->role != InfoRole::Kept) continue;
+      if ((row && row->role != InfoRole::Kept) || !IsChunkId(entry.id)) continue;
       bool repeated =
           std::any_of(entries->begin() + static_cast<std::ptrdiff_t>(mapped), entries->end(),
                       [&](const InfoEntry& kept) { return kept.id == entry.id && kept.text == entry.text; });
@@ -241,6 +248,10 @@ HRESULT STDMETHODCALLTYPE CWavMetadata::SetTag(IMetadataTag* tagInterface) {
   return GuardedHResult([&]() -> HRESULT {
     CMetadataTag* tag = CMetadataTag::From(tagInterface);
     if (!tag) return E_INVALIDARG;
+    // Checked first: a privileged process could otherwise open a read-only file for writing.
+    DWORD attributes = GetFileAttributesW(path.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
+      return HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED);
     UniqueFile file(CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return LastError();

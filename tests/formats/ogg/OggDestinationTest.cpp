@@ -175,3 +175,58 @@ TEST_F(OggDestination, EstimateSize) {
   EXPECT_EQ(0xFFFFFFFFu, size) << "an estimate beyond 32 bits saturates";
   destination->Release();
 }
+
+namespace {
+// The "NAME=value" comments of a Vorbis comment header (after its vendor string).
+std::vector<std::string> CommentsOf(const std::string& packet) {
+  auto number = [&](size_t at) {
+    uint32_t value = 0;
+    for (size_t i = 0; i < 4 && at + i < packet.size(); ++i)
+      value |= static_cast<uint32_t>(static_cast<unsigned char>(packet[at + i])) << (8 * i);
+    return value;
+  };
+  std::vector<std::string> comments;
+  if (packet.compare(0, 7, "\x03vorbis") != 0) return comments;
+  size_t at = 11 + number(7);  // past the vendor string, at the comment count
+  const uint32_t count = number(at);
+  at += 4;
+  for (uint32_t i = 0; i < count && at + 4 <= packet.size(); ++i) {
+    const uint32_t length = number(at);
+    comments.push_back(packet.substr(at + 4, length));
+    at += 4ull + length;
+  }
+  return comments;
+}
+}  // namespace
+
+TEST_F(OggDestination, SourceTagBecomesComments) {
+  const std::string info = "INFO" + Chunk("INAM", "Gr\xC3\xBC\xC3\x9F" "e") + Chunk("IART", "\xE6\xBC\xA2") +
+                           Chunk("ITRK", "3/12") + Chunk("ICRD", "2004-05-01") + Chunk("IGNR", "Jazz") +
+                           Chunk("ICMT", "Caf\xC3\xA9") + Chunk("ICOP", "(c)");
+  WAVEFORMATEX format = PcmFormat(16, 2, 44100);
+  const std::string fmt = Chunk("fmt ", FormatChunkPayload(format)), data = Chunk("data", PcmSignal(format, 4410));
+  struct Case {
+    std::string wave;
+    std::vector<std::string> comments;
+  } cases[] = {
+      {RiffWave(fmt + Chunk("LIST", info) + data),
+       {"ENCODER=Tavrel", "TITLE=Gr\xC3\xBC\xC3\x9F" "e", "ARTIST=\xE6\xBC\xA2", "TRACKNUMBER=3", "TRACKTOTAL=12",
+        "DATE=2004", "GENRE=Jazz", "COMMENT=Caf\xC3\xA9", "COPYRIGHT=(c)"}},
+      {RiffWave(fmt + data), {"ENCODER=Tavrel"}},
+  };
+  for (const Case& c : cases) {
+    ASSERT_TRUE(WriteFileBytes(folder / L"in.wav", c.wave));
+    IConvertSource* source = NewWavSource();
+    IConvertDestination* destination = NewOggDestination();
+    source->SetFileName((folder / L"in.wav").c_str());
+    destination->SetFileName((folder / L"out.ogg").c_str());
+    RecordingCallback log;
+    log.answerOverwrite = TRUE;
+    ASSERT_EQ(S_OK, AudioConvert(source, destination, &log, nullptr, nullptr, -1, -1));
+    source->Release();
+    destination->Release();
+    OggStream stream = ParseOgg(ReadFileBytes(folder / L"out.ogg"));
+    ASSERT_GE(stream.packets.size(), 2u);
+    EXPECT_EQ(c.comments, CommentsOf(stream.packets[1]));
+  }
+}
