@@ -132,7 +132,7 @@ TEST_F(OutputNaming, TagValuesAndTheFallbackToTheSourceName) {
 }
 
 TEST_F(OutputNaming, TagOfAWavFileItself) {
-  std::string info = "INFO" + Chunk("INAM", "Gr\xC3\xBC\xC3\x9F" "e") + Chunk("IART", "Bj\xC3\xB6rk") + Chunk("IPRT", "3/12");
+  std::string info = "INFO" + Chunk("INAM", "Gr\u00FC\u00DFe") + Chunk("IART", "Bj\u00F6rk") + Chunk("IPRT", "3/12");
   std::wstring song = temp / L"song.wav";
   ASSERT_TRUE(WriteFileBytes(song, RiffWave(Chunk("fmt ", FormatChunkPayload(PcmFormat(16, 1, 8000))) +
                                             Chunk("LIST", info) + Chunk("data", std::string(4, '\0')))));

@@ -1,5 +1,5 @@
-// Tags in files through the engine's exports: MP3 round trips, foreign files, settings, FLAC comments, WAV INFO
-// lists, and files made or checked by Linux tag tools (the folder named by TAVREL_MEDIA).
+// Tags in files through the engine's exports: MP3 round trips, foreign files, settings, FLAC comments, and
+// files made or checked by Linux tag tools (the folder named by TAVREL_MEDIA).
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -355,37 +355,6 @@ TEST(Interop, WritesTagsForLinuxTools) {
   Ref<IMetadataTag> tag = ReadTag(retagged);
   AddText(tag.p, 62, L"Added Band");
   ASSERT_EQ(S_OK, Open(retagged)->SetTag(tag.p));
-}
-
-// WAV tags reach front ends and the job through the WAV source and destination: ffmpeg's INFO list read back,
-// ours written into a copy for check-written.sh (ffprobe, sox).
-TEST(Interop, WavInfoFromFfmpegAndForLinuxTools) {
-  CONVFORMAT row;
-  ASSERT_EQ(S_OK, ConvGetFormatByName(&row, L"Wave"));
-  Ref<IConvertSource> source;
-  ASSERT_EQ(S_OK, ConvCreateSource(&row, &source.p));
-  source->SetFileName(Media(L"ffmpeg.wav").c_str());
-  Ref<IMetadata> read;
-  ASSERT_TRUE(source->GetMetadata(&read.p));
-  EXPECT_EQ(kMetadataCanRead | kMetadataCanWrite, read->GetCapabilities());
-  Ref<IMetadataTag> tag;
-  ASSERT_EQ(S_OK, read->GetTag(&tag.p));
-  EXPECT_EQ(L"Gr\u00FC\u00DFe \u041C\u0438\u0440 \U0001F3B5", Text(tag.p, kFrameTitle));
-  EXPECT_EQ(L"Bj\u00F6rk \u6F22\u5B57", Text(tag.p, kFrameLeadArtist));
-  EXPECT_EQ(L"7/12", Text(tag.p, kFrameTrackNumber));
-  EXPECT_EQ(L"2004", Text(tag.p, kFrameYear));
-  EXPECT_EQ(L"Caf\u00E9", Text(tag.p, kFrameComment));
-
-  std::wstring ours = Media(L"ours.wav");
-  ASSERT_TRUE(WriteFileBytes(ours, ReadFileBytes(Media(L"ffmpeg.wav"))));
-  Ref<IConvertDestination> destination;
-  ASSERT_EQ(S_OK, ConvCreateDest(&row, &destination.p));
-  destination->SetFileName(ours.c_str());
-  Ref<IMetadata> written;
-  ASSERT_TRUE(destination->GetMetadata(&written.p));
-  tag->RemoveFrames(kFrameTitle);
-  AddText(tag.p, kFrameTitle, L"\u041D\u0430\u0448 \u66F2");
-  ASSERT_EQ(S_OK, written->SetTag(tag.p));
 }
 
 }  // namespace

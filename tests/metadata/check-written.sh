@@ -1,7 +1,6 @@
 #!/bin/bash
 # Reads the MP3 files that the Windows tests tagged with independent tools: mutagen must see our frames (UTF-16
-# text included) and ID3v1 tag, and ffmpeg must find the audio stream byte-identical to the untagged original;
-# ffprobe must see our WAV INFO list.
+# text included) and ID3v1 tag, and ffmpeg must find the audio stream byte-identical to the untagged original.
 set -euo pipefail
 dir=$1
 status=0
@@ -78,19 +77,5 @@ if [ "$(audio_md5 "$dir/retagged.mp3")" != "$reference" ]; then
   echo "retagged.mp3: audio differs"
   status=1
 fi
-# Our INFO list in a copy of ffmpeg's WAV file: ffprobe shows it, and ffprobe and sox find the same audio.
-shown=$(ffprobe -v error -show_entries format_tags=title,artist,date,comment -of default=nw=1 "$dir/ours.wav" 2>&1)
-for line in "TAG:title=Наш 曲" "TAG:artist=Björk 漢字" "TAG:date=2004-05-01" "TAG:comment=Café"; do
-  grep -qxF "$line" <<<"$shown" || { echo "ours.wav: ffprobe shows: $shown"; status=1; }
-done
-pcm_by_ffmpeg() { ffmpeg -v error -i "$1" -f md5 - 2>/dev/null; }
-pcm_by_sox() { sox "$1" -t raw - 2>/dev/null | md5sum | grep -v '^d41d8cd98f00b204e9800998ecf8427e'; }
-for reader in pcm_by_ffmpeg pcm_by_sox; do
-  want=$($reader "$dir/ffmpeg.wav") got=$($reader "$dir/ours.wav")
-  if [ -z "$want" ] || [ "$want" != "$got" ]; then
-    echo "ours.wav: the audio differs ($reader)"
-    status=1
-  fi
-done
 [ $status -eq 0 ] && echo "tags written by the engine read back by mutagen and ffprobe"
 exit $status
