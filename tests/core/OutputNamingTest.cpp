@@ -131,6 +131,14 @@ TEST_F(OutputNaming, TagValuesAndTheFallbackToTheSourceName) {
   EXPECT_EQ(music + L"\\Unknown - Unknown.mp3", Suggest(L"<mymusic>\\<artist> - <title>", kMp3, L"C:\\In\\song.wav"));
 }
 
+TEST_F(OutputNaming, TagOfAWavFileItself) {
+  std::string info = "INFO" + Chunk("INAM", "Gr\u00FC\u00DFe") + Chunk("IART", "Bj\u00F6rk") + Chunk("IPRT", "3/12");
+  std::wstring song = temp / L"song.wav";
+  ASSERT_TRUE(WriteFileBytes(song, RiffWave(Chunk("fmt ", FormatChunkPayload(PcmFormat(16, 1, 8000))) +
+                                            Chunk("LIST", info) + Chunk("data", std::string(4, '\0')))));
+  EXPECT_EQ(L"D:\\03 Bj\u00F6rk - Gr\u00FC\u00DFe.mp3", Suggest(L"D:\\<tracknum> <artist> - <title>", kMp3, song));
+}
+
 TEST_F(OutputNaming, BadArguments) {
   wchar_t out[16] = L"unchanged";
   EXPECT_FALSE(SuggestOutputFile(L"x", kWave, nullptr, out, 16));

@@ -12,6 +12,7 @@
 #include <limits>
 
 #include "EngineResources.h"
+#include "OggComments.h"
 #include "PathText.h"
 #include "PcmSamples.h"
 
@@ -83,6 +84,7 @@ bool COggConvDest::Open() {
 
   vorbis_comment_init(&comment);
   vorbis_comment_add_tag(&comment, "ENCODER", kProductName);
+  AddSourceComments(source, &comment);
   vorbis_analysis_init(&dsp, &info);
   vorbis_block_init(&dsp, &block);
   ogg_stream_init(&stream, NextSerialNumber());

@@ -4,6 +4,7 @@
 #include <cstdarg>
 #include <cwchar>
 
+#include "CWavMetadata.h"
 #include "EngineResources.h"
 #include "PathText.h"
 #include "PcmFormat.h"
@@ -256,4 +257,8 @@ bool CWavConvDest::SetOption(const wchar_t* name, const wchar_t* value, wchar_t*
     return false;
   }
   return false;
+}
+
+bool CWavConvDest::GetMetadata(IMetadata** out) {
+  return out && fileName[0] && SUCCEEDED(CreateWavMetadata(fileName, out));
 }

@@ -18,6 +18,8 @@ class CWavConvDest : public CDefConvertDestination {
   bool STDMETHODCALLTYPE Open() override;
   bool STDMETHODCALLTYPE Write(UINT32 size, const void* data) override;
   bool STDMETHODCALLTYPE Close() override;
+  // The finished file's LIST/INFO chunk, which the job fills after Close.
+  bool STDMETHODCALLTYPE GetMetadata(IMetadata** out) override;
   bool STDMETHODCALLTYPE EstimateSize(UINT32 srcBytes, const WAVEFORMATEX* srcFormat, UINT32* outBytes) override;
   bool STDMETHODCALLTYPE ShowSettings(HWND parent, IConvertDestination** alsoApplyTo) override;
   bool STDMETHODCALLTYPE GetSettingsText(wchar_t* buf, int cch) override;

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <new>
 
+#include "CWavMetadata.h"
 #include "CodecNames.h"
 #include "EngineResources.h"
 #include "WaveFormatRules.h"
@@ -293,4 +294,8 @@ bool CWavConvSource::Close() {
   file.Close();
   fileFormat.clear();
   return true;
+}
+
+bool CWavConvSource::GetMetadata(IMetadata** out) {
+  return out && fileName[0] && SUCCEEDED(CreateWavMetadata(fileName, out));
 }

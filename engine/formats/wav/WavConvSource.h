@@ -20,6 +20,8 @@ class CWavConvSource : public CDefConvertSource {
   bool STDMETHODCALLTYPE Open() override;
   bool STDMETHODCALLTYPE ReadAll(IPlayCallback* sink) override;
   bool STDMETHODCALLTYPE Close() override;
+  // The file's LIST/INFO chunk as a tag.
+  bool STDMETHODCALLTYPE GetMetadata(IMetadata** out) override;
 
   static IConvertSource* Create() { return new CWavConvSource(); }
 
