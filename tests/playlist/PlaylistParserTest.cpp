@@ -66,7 +66,7 @@ TEST(PlaylistEncoding, MarksAndValidUtf8DecideTheCodePage) {
       {"\xF4\x90\x80\x80", false, CP_ACP, "\xF4\x90\x80\x80"},
       {"\xF5\x80\x80\x80", false, CP_ACP, "\xF5\x80\x80\x80"},
       {"\xD0", false, CP_ACP, "\xD0"},  // cut at the end
-      {"\xE6\x97a", false, CP_ACP, "\xE6\x97a"},
+      {"\xE6\x97-", false, CP_ACP, "\xE6\x97-"},
       {"\x80", false, CP_ACP, "\x80"},
       {"\xFF\xFE", false, CP_UTF8, ""},
       {std::string("\xFF\xFE"
