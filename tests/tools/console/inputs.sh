@@ -45,12 +45,6 @@ check "linked folders" 0 convert --to Wave --scheme 'out\walk\<sourcename>' musi
 expect_text "linked folders" "3 converted, 0 failed"
 expect_outputs "linked folders" out/walk a.wav b.wav c.wav
 
-# The same through a link given as the input itself.
-ln -s music music-link
-check "linked input" 0 convert --to Wave --scheme 'out\link\<sourcename>' music-link
-expect_text "linked input" "3 converted, 0 failed"
-expect_outputs "linked input" out/link a.wav b.wav c.wav
-
 # ".m3u8" playlists are UTF-8 (here without a byte-order mark) whatever the case of their extension.
 printf '#EXTM3U\r\n#EXTINF:1,Тон\r\nМузыка/тон.wav\r\n' > lists/utf8.m3u8
 printf '#EXTM3U\r\nМузыка\\тон.wav\r\n' > lists/UPPER.M3U8
