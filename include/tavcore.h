@@ -218,7 +218,8 @@ TAVCORE_API HRESULT WINAPI CreateNormalizer(INormalizer** out);
 // ---------------------------------------------------------------------------------------------------------------
 // Playlists
 // M3U (read and written) and PLS (read) playlists as a list of full paths. Not reference-counted: the owner
-// ends it with Destroy. One thread at a time.
+// ends it with Destroy. One thread at a time. Files are read in the system code page, in UTF-8 (marked, or
+// unmarked and valid) or in marked UTF-16; ".m3u8" playlists are always UTF-8.
 
 struct IPlaylist {
   // Appends a copy; a value below 65536 (MAKEINTRESOURCEW) is the number of an engine string resource.
@@ -234,8 +235,8 @@ struct IPlaylist {
   virtual HRESULT STDMETHODCALLTYPE Destroy() = 0;
 };
 
-// By the extension, compared exactly: ".m3u" or ".pls" gives a playlist loaded from path (S_OK even when the
-// file cannot be read: the playlist is then empty); ".wax" E_NOTIMPL; anything else E_FAIL.
+// By the extension, compared exactly: ".m3u", ".m3u8" or ".pls" gives a playlist loaded from path (S_OK even
+// when the file cannot be read: the playlist is then empty); ".wax" E_NOTIMPL; anything else E_FAIL.
 TAVCORE_API HRESULT WINAPI PlaylistCreateFromFile(const wchar_t* path, IPlaylist** out);
 
 #include "tavcore_metadata.h"

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cwctype>
 #include <string>
+#include <vector>
 
 #include "AbiGuard.h"
 #include "ComPtr.h"
@@ -28,6 +29,8 @@ std::wstring TrimRight(std::wstring text) {
   return text;
 }
 
+bool IsBlank(const std::wstring& text) { return std::all_of(text.begin(), text.end(), iswspace); }
+
 std::wstring Trim(const std::wstring& text) {
   size_t first = 0;
   while (first < text.size() && iswspace(text[first])) ++first;
@@ -41,9 +44,9 @@ struct TagField {
   const wchar_t* fallback;
 };
 const TagField kTagFields[] = {
-    {L"title", kFrameTitle, 99, L"Unknown"},  {L"album", kFrameAlbum, 99, L"Unknown"},
+    {L"title", kFrameTitle, 99, L"Unknown"},       {L"album", kFrameAlbum, 99, L"Unknown"},
     {L"artist", kFrameLeadArtist, 99, L"Unknown"}, {L"year", kFrameYear, 4, L"0000"},
-    {L"genre", kFrameGenre, 59, L"Unknown"},  {L"tracknum", kFrameTrackNumber, 7, L"00"},
+    {L"genre", kFrameGenre, 59, L"Unknown"},       {L"tracknum", kFrameTrackNumber, 7, L"00"},
 };
 
 bool NamesTagElement(const std::wstring& loweredText) {
@@ -96,30 +99,43 @@ std::wstring MusicFolder() {
   return folder;
 }
 
-// The folder without its first `skip` path elements.
+bool IsSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
+
+// The folder without its first `skip` path elements, but never without its last one: an empty or
+// separator-led expansion would make the rest of the name root-relative. A folder that is only a drive has
+// no element below the drive to keep.
 std::wstring FolderWithout(const std::wstring& folder, unsigned long skip) {
-  size_t at = 0;
-  for (unsigned long i = 0; i < skip && at != std::wstring::npos; ++i) {
-    at = folder.find(L'\\', at);
-    if (at != std::wstring::npos) ++at;
+  if (skip == 0) return folder;
+  std::vector<size_t> starts;
+  for (size_t at = 0; at < folder.size();) {
+    while (at < folder.size() && IsSeparator(folder[at])) ++at;
+    if (at == folder.size()) break;
+    starts.push_back(at);
+    while (at < folder.size() && !IsSeparator(folder[at])) ++at;
   }
-  return at == std::wstring::npos ? std::wstring() : folder.substr(at);
+  if (starts.size() < 2) return {};
+  return folder.substr(starts[std::min<size_t>(skip, starts.size() - 1)]);
 }
 
 std::wstring LocalTimeText(bool date) {
   wchar_t text[64] = {};
-  if (date) GetDateFormatW(LOCALE_USER_DEFAULT, 0, nullptr, L"MM-dd-yyyy", text, 64);
-  else GetTimeFormatW(LOCALE_USER_DEFAULT, 0, nullptr, L"HH-mm", text, 64);
+  if (date)
+    GetDateFormatW(LOCALE_USER_DEFAULT, 0, nullptr, L"MM-dd-yyyy", text, 64);
+  else
+    GetTimeFormatW(LOCALE_USER_DEFAULT, 0, nullptr, L"HH-mm", text, 64);
   return text;
 }
 
 std::wstring Expand(const std::wstring& scheme, const std::wstring& folder, const std::wstring& name,
                     const std::wstring (&tagValues)[6]) {
   std::wstring result;
+  // Set while the result is blank although elements were expanded (a blank tag, a folder that is only a
+  // drive): the separator after them would otherwise make the name root-relative.
+  bool blankAfterElements = false;
   for (size_t at = 0; at < scheme.size(); ++at) {
     wchar_t c = scheme[at];
     if (c == L'\\') {
-      if (!(result.size() > 1 && result.back() == L'\\')) result += c;
+      if (!(result.size() > 1 && result.back() == L'\\') && !(blankAfterElements && IsBlank(result))) result += c;
       continue;
     }
     if (c != L'<') {
@@ -132,6 +148,7 @@ std::wstring Expand(const std::wstring& scheme, const std::wstring& folder, cons
     std::wstring element = scheme.substr(at + 1, close - at - 1);
     std::wstring lowered = Lower(element);
     at = close;
+    blankAfterElements = IsBlank(result);
     if (lowered == L"sourcedir" || lowered == L"mymusic") {
       if (!result.empty())
         Refuse(FormatText(1024, L"Naming scheme element '%s' can only be used in the beginning of the filename.",
@@ -161,9 +178,20 @@ std::wstring Expand(const std::wstring& scheme, const std::wstring& folder, cons
   return result;
 }
 
+// Refuses a name without a file name of its own (C:\In\song\ , D:\.. , C:): the extension alone would become
+// the file's name, or the name would be a folder.
+void RequireFileName(const std::wstring& path) {
+  size_t separator = path.find_last_of(L"\\/:");
+  size_t start = separator == std::wstring::npos ? 0 : separator + 1;
+  for (size_t i = start; i < path.size(); ++i)
+    if (path[i] != L'.' && !iswspace(path[i])) return;
+  Refuse(L"Empty output file name specifed");
+}
+
 std::wstring Suggest(const wchar_t* schemeArgument, int formatIndex, IConvertSource* source, int outSize) {
-  std::wstring scheme = IS_INTRESOURCE(schemeArgument) ? LoadEngineString(static_cast<UINT>(reinterpret_cast<UINT_PTR>(schemeArgument)))
-                                                       : std::wstring(schemeArgument);
+  std::wstring scheme = IS_INTRESOURCE(schemeArgument)
+                            ? LoadEngineString(static_cast<UINT>(reinterpret_cast<UINT_PTR>(schemeArgument)))
+                            : std::wstring(schemeArgument);
   const size_t limit = static_cast<size_t>(outSize) - 1;
   wchar_t buffer[MAX_PATH] = {};
   std::wstring name = source->GetFileTitle(buffer, MAX_PATH) ? buffer : L"";
@@ -184,7 +212,7 @@ std::wstring Suggest(const wchar_t* schemeArgument, int formatIndex, IConvertSou
   }
 
   std::wstring result = Trim(Expand(scheme, folder, name, tagValues));
-  if (result.empty()) Refuse(L"Empty output file name specifed");
+  RequireFileName(result);
   if (result.size() > limit) Refuse(L"Filename too long (259 character limit)");
 
   std::wstring extension;
@@ -192,16 +220,19 @@ std::wstring Suggest(const wchar_t* schemeArgument, int formatIndex, IConvertSou
     size_t slash = result.find_last_of(L"\\/");
     size_t dot = result.rfind(L'.');
     if (dot != std::wstring::npos && (slash == std::wstring::npos || dot > slash)) result.erase(dot);
+    RequireFileName(result);
     if (result.size() + 4 > limit) Refuse(L"Filename too long (259 character limit)");
     return result + L".m3u";
   }
   if (formatIndex == -2) return result;
   CONVFORMAT format;
-  if (formatIndex < 0 || ConvGetFormatAt(&format, static_cast<UINT32>(formatIndex)) != S_OK) Refuse(L"Invalid output format");
+  if (formatIndex < 0 || ConvGetFormatAt(&format, static_cast<UINT32>(formatIndex)) != S_OK)
+    Refuse(L"Invalid output format");
   extension = format.extensions;
   if (result.size() >= extension.size() &&
       _wcsicmp(result.c_str() + result.size() - extension.size(), extension.c_str()) == 0)
     result.erase(result.size() - extension.size());
+  RequireFileName(result);
   if (result.size() + extension.size() > limit) Refuse(L"Filename too long (259 character limit)");
 
   int rename = 0;
@@ -216,8 +247,8 @@ std::wstring Suggest(const wchar_t* schemeArgument, int formatIndex, IConvertSou
 }
 }  // namespace
 
-TAVCORE_API BOOL WINAPI SuggestOutputFile(const wchar_t* scheme, int formatIndex, IConvertSource* source,
-                                          wchar_t* out, int outSize) {
+TAVCORE_API BOOL WINAPI SuggestOutputFile(const wchar_t* scheme, int formatIndex, IConvertSource* source, wchar_t* out,
+                                          int outSize) {
   if (!scheme || !source || !out || outSize <= 0) return FALSE;
   try {
     CopyTruncated(out, outSize, Suggest(scheme, formatIndex, source, outSize));

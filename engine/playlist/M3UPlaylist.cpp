@@ -7,8 +7,7 @@ const wchar_t kVersionText[] = L"v8.0";
 const wchar_t kHomePage[] = L"https://www.quennet.com/tavrel/";
 }  // namespace
 
-void CM3UPlaylist::Parse(std::string text, const std::wstring& folder) {
-  UINT codePage = TakeByteOrderMark(&text);
+void CM3UPlaylist::Parse(const std::string& text, const std::wstring& folder, UINT codePage) {
   // A whole line is one entry, however long: cutting it into pieces would invent paths.
   ForEachLine(text, [&](const char* line, size_t length) {
     if (length > 0 && line[0] != '#') AddEntry(line, length, codePage, folder);
@@ -28,10 +27,15 @@ HRESULT CM3UPlaylist::Save(const wchar_t* path) {
       text += L"\r\n";
     }
     // Names the system code page cannot hold would turn into "?": such a playlist is written as UTF-8
-    // with a byte-order mark instead, which Load reads back.
+    // with a byte-order mark instead, which Load reads back. An ".m3u8" playlist is UTF-8 by its name alone.
     bool lossy = false;
-    std::string bytes = EncodeText(text, CP_ACP, &lossy);
-    if (lossy) bytes = "\xEF\xBB\xBF" + EncodeText(text, CP_UTF8, nullptr);
+    std::string bytes;
+    if (IsUtf8PlaylistPath(path)) {
+      bytes = EncodeText(text, CP_UTF8, nullptr);
+    } else {
+      bytes = EncodeText(text, CP_ACP, &lossy);
+      if (lossy) bytes = "\xEF\xBB\xBF" + EncodeText(text, CP_UTF8, nullptr);
+    }
     if (!WriteWholeFile(path, bytes)) return E_FAIL;
     Rewind();
     return S_OK;

@@ -6,6 +6,6 @@
 class CM3UPlaylist final : public CPlaylist<CM3UPlaylist> {
  public:
   HRESULT STDMETHODCALLTYPE Save(const wchar_t* path) override;
-  // Every line that is not blank and does not begin with "#" is an entry.
-  void Parse(std::string text, const std::wstring& folder);
+  // Every line that is not blank and does not begin with "#" is an entry; text is in codePage.
+  void Parse(const std::string& text, const std::wstring& folder, UINT codePage);
 };

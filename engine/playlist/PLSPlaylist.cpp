@@ -5,8 +5,7 @@
 
 HRESULT CPLSPlaylist::Save(const wchar_t*) { return E_NOTIMPL; }
 
-void CPLSPlaylist::Parse(std::string text, const std::wstring& folder) {
-  UINT codePage = TakeByteOrderMark(&text);
+void CPLSPlaylist::Parse(const std::string& text, const std::wstring& folder, UINT codePage) {
   ForEachLine(text, [&](const char* line, size_t length) {
     size_t start = 0;
     while (start < length && (line[start] == ' ' || line[start] == '\t')) ++start;

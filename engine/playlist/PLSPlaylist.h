@@ -7,5 +7,5 @@ class CPLSPlaylist final : public CPlaylist<CPLSPlaylist> {
  public:
   HRESULT STDMETHODCALLTYPE Save(const wchar_t* path) override;
   // The values of keys beginning with "File", in the order of their lines; everything else is ignored.
-  void Parse(std::string text, const std::wstring& folder);
+  void Parse(const std::string& text, const std::wstring& folder, UINT codePage);
 };

@@ -1,6 +1,7 @@
 // CPlaylist<T>: the list handling both playlist formats share; T supplies Parse (and Save where it writes).
 #pragma once
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -32,7 +33,8 @@ class CPlaylist : public IPlaylist {
       if (!path) return E_INVALIDARG;
       std::string text;
       if (!ReadWholeFile(path, &text)) return E_FAIL;
-      static_cast<T*>(this)->Parse(std::move(text), PathFolder(path));
+      UINT codePage = TakePlaylistEncoding(&text, IsUtf8PlaylistPath(path));
+      static_cast<T*>(this)->Parse(text, PathFolder(path), codePage);
       Rewind();
       return S_OK;
     });
@@ -68,7 +70,10 @@ class CPlaylist : public IPlaylist {
   ~CPlaylist() = default;
 
   // Resolves one entry of the file (bytes in codePage) against the playlist's folder; dropped entries vanish.
+  // A path ends at a NUL character (UTF-16 text has many when read the wrong way), so an item never holds one.
   void AddEntry(const char* bytes, size_t length, UINT codePage, const std::wstring& folder) {
+    if (const void* nul = memchr(bytes, '\0', length))
+      length = static_cast<size_t>(static_cast<const char*>(nul) - bytes);
     std::wstring path = ResolvePlaylistEntry(DecodeText(bytes, length, codePage), folder);
     if (!path.empty()) items.push_back(std::move(path));
   }

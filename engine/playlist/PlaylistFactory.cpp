@@ -23,10 +23,10 @@ TAVCORE_API HRESULT WINAPI PlaylistCreateFromFile(const wchar_t* path, IPlaylist
   return GuardedHResult([&]() -> HRESULT {
     if (!path || !out) return E_INVALIDARG;
     *out = nullptr;
-    // Case matters: "list.M3U" is refused.
+    // Case matters: "list.M3U" is refused. ".m3u8" is an M3U playlist in UTF-8.
     const wchar_t* extension = wcsrchr(path, L'.');
     if (!extension) return E_FAIL;
-    if (wcscmp(extension, L".m3u") == 0) {
+    if (wcscmp(extension, L".m3u") == 0 || wcscmp(extension, L".m3u8") == 0) {
       *out = CreateLoaded<CM3UPlaylist>(path);
       return S_OK;
     }

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cwchar>
 #include <vector>
 
 #include "PathText.h"
@@ -45,10 +46,77 @@ bool WriteWholeFile(const std::wstring& path, const std::string& bytes) {
   return true;
 }
 
-UINT TakeByteOrderMark(std::string* text) {
-  if (text->compare(0, 3, "\xEF\xBB\xBF") != 0) return CP_ACP;
-  text->erase(0, 3);
-  return CP_UTF8;
+bool IsValidUtf8(const std::string& bytes) {
+  size_t at = 0;
+  while (at < bytes.size()) {
+    unsigned char lead = static_cast<unsigned char>(bytes[at]);
+    if (lead < 0x80) {
+      ++at;
+      continue;
+    }
+    // The range of the first continuation byte excludes overlong forms, surrogates and values past U+10FFFF.
+    size_t trailing = 0;
+    unsigned char low = 0x80, high = 0xBF;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+      trailing = 1;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+      trailing = 2;
+      if (lead == 0xE0) low = 0xA0;
+      if (lead == 0xED) high = 0x9F;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+      trailing = 3;
+      if (lead == 0xF0) low = 0x90;
+      if (lead == 0xF4) high = 0x8F;
+    } else {
+      return false;
+    }
+    if (bytes.size() - at <= trailing) return false;
+    for (size_t i = 1; i <= trailing; ++i) {
+      unsigned char c = static_cast<unsigned char>(bytes[at + i]);
+      if (c < low || c > high) return false;
+      low = 0x80;
+      high = 0xBF;
+    }
+    at += trailing + 1;
+  }
+  return true;
+}
+
+namespace {
+// UTF-16 text (without its mark) as UTF-8; an odd last byte is dropped, unpaired surrogates become U+FFFD.
+std::string Utf16ToUtf8(const std::string& bytes, bool bigEndian) {
+  std::wstring wide(bytes.size() / 2, L'\0');
+  for (size_t i = 0; i < wide.size(); ++i) {
+    unsigned char first = static_cast<unsigned char>(bytes[2 * i]),
+                  second = static_cast<unsigned char>(bytes[2 * i + 1]);
+    wide[i] = static_cast<wchar_t>(bigEndian ? (first << 8) | second : (second << 8) | first);
+  }
+  return EncodeText(wide, CP_UTF8, nullptr);
+}
+
+bool HasNonAscii(const std::string& bytes) {
+  return std::any_of(bytes.begin(), bytes.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
+}
+}  // namespace
+
+UINT TakePlaylistEncoding(std::string* text, bool alwaysUtf8) {
+  if (text->compare(0, 3, "\xEF\xBB\xBF") == 0) {
+    text->erase(0, 3);
+    return CP_UTF8;
+  }
+  if (text->compare(0, 2, "\xFF\xFE") == 0 || text->compare(0, 2, "\xFE\xFF") == 0) {
+    bool bigEndian = (*text)[0] == '\xFE';
+    *text = Utf16ToUtf8(text->substr(2), bigEndian);
+    return CP_UTF8;
+  }
+  if (alwaysUtf8) return CP_UTF8;
+  // Unmarked text that is valid UTF-8 is taken as UTF-8: text in a single-byte code page with non-ASCII letters
+  // practically never forms valid multi-byte sequences.
+  return HasNonAscii(*text) && IsValidUtf8(*text) ? CP_UTF8 : CP_ACP;
+}
+
+bool IsUtf8PlaylistPath(const std::wstring& path) {
+  return path.size() >= 5 && _wcsicmp(path.c_str() + path.size() - 5, L".m3u8") == 0;
 }
 
 std::wstring DecodeText(const char* bytes, size_t length, UINT codePage) {

@@ -11,8 +11,15 @@ bool ReadWholeFile(const std::wstring& path, std::string* bytes);
 // Replaces the file; false when it cannot be created or fully written.
 bool WriteWholeFile(const std::wstring& path, const std::string& bytes);
 
-// Removes a leading UTF-8 byte-order mark; the code page the rest of the text is in (CP_UTF8 or CP_ACP).
-UINT TakeByteOrderMark(std::string* text);
+// Decides how a playlist file's bytes are encoded and leaves text in a form the line parsers read: byte-order
+// marks removed, UTF-16 (little- or big-endian, marked) turned into UTF-8. Returns the code page of the result:
+// CP_UTF8 for marked text, for unmarked text that is valid UTF-8 with non-ASCII characters, and always when
+// alwaysUtf8 is set; CP_ACP (the system code page) otherwise.
+UINT TakePlaylistEncoding(std::string* text, bool alwaysUtf8);
+// True when the bytes are well-formed UTF-8 (no overlong forms, surrogates or values past U+10FFFF).
+bool IsValidUtf8(const std::string& bytes);
+// Playlists named ".m3u8" (any case) are UTF-8 whatever their bytes, when read and when written.
+bool IsUtf8PlaylistPath(const std::wstring& path);
 
 // Calls line(begin, length) for every line; CR LF, LF and a lone CR all end a line.
 template <class LineHandler>

@@ -9,7 +9,7 @@
 
 namespace {
 class OutputNaming : public testing::Test {
-protected:
+ protected:
   void SetUp() override {
     WritePString(L"Settings", L"RenameOnCollision", nullptr);
     WritePString(L"Settings", L"UseOriginalFileNameIfNoID3Tag", nullptr);
@@ -56,7 +56,7 @@ TEST_F(OutputNaming, PathElements) {
       {L"<SourceDir>\\\\<sourcename>.MP3", kMp3, L"C:\\In\\song.mp3"},
       {L"D:\\Out\\<sourcepath>\\<sourcename>", -2, L"D:\\Out\\In\\song"},
       {L"D:\\x\\<sourcepath:0>", -2, L"D:\\x\\C:\\In"},
-      {L"D:\\x\\<sourcepath:2>", -2, L"D:\\x\\"},
+      {L"D:\\x\\<sourcepath:2>", -2, L"D:\\x\\In"},
       {L"  D:\\list\\<sourcename>.txt  ", -1, L"D:\\list\\song.m3u"},
       {L"D:\\keep.me", -2, L"D:\\keep.me"},
       {L"CONOUT$", kMp3, L"CONOUT$"},
@@ -65,7 +65,8 @@ TEST_F(OutputNaming, PathElements) {
       {L"<sourcepathx>", -2, L"ERROR: Unknown naming scheme element 'sourcepathx'"},
       {L"x<sourcedir>", -2,
        L"ERROR: Naming scheme element 'sourcedir' can only be used in the beginning of the filename."},
-      {L"D:\\<mymusic>", -2, L"ERROR: Naming scheme element 'mymusic' can only be used in the beginning of the filename."},
+      {L"D:\\<mymusic>", -2,
+       L"ERROR: Naming scheme element 'mymusic' can only be used in the beginning of the filename."},
       {L"D:\\<band>", -2, L"ERROR: Unknown naming scheme element 'band'"},
       {L"D:\\<sourcename", -2, L"ERROR: Naming scheme element 'sourcename' not closed with a '>' character."},
       {L"   ", kWave, L"ERROR: Empty output file name specifed"},
@@ -79,6 +80,41 @@ TEST_F(OutputNaming, PathElements) {
   EXPECT_EQ(L"Wave Audio Files (.wav).mp3", Suggest(MAKEINTRESOURCEW(3011), kMp3, deep)) << "a scheme by number";
 }
 
+TEST_F(OutputNaming, NeitherFolderNamesNorRootRelativePaths) {
+  const wchar_t kEmpty[] = L"ERROR: Empty output file name specifed";
+  struct Case {
+    const wchar_t* scheme;
+    int row;
+    const wchar_t* source;
+    std::wstring expected;
+  } cases[] = {
+      // A name whose last element is empty, or only dots and blanks, once the extension is set aside.
+      {L"<sourcedir>\\<sourcename>\\", kMp3, L"C:\\In\\song.wav", kEmpty},
+      {L"<sourcedir>\\", kWave, L"C:\\In\\song.wav", kEmpty},
+      {L"D:\\Out\\<sourcename>\\  ", -2, L"C:\\In\\song.wav", kEmpty},
+      {L"D:\\Out\\ . .", kWave, L"C:\\In\\song.wav", kEmpty},
+      {L"D:\\Out\\.MP3", kMp3, L"C:\\In\\song.wav", kEmpty},
+      {L"D:\\list\\.txt", -1, L"C:\\In\\song.wav", kEmpty},
+      {L"D:\\Out/", kWave, L"C:\\In\\song.wav", kEmpty},
+      {L"D:\\<sourcename>", kMp3, L"C:\\In\\.wav", kEmpty},
+      {L"D:\\x\\<sourcepath:0>", -2, L"C:\\song.wav", kEmpty},  // "C:" names a drive, not a file
+      {L"D:\\Out\\.song", kMp3, L"C:\\In\\song.wav", L"D:\\Out\\.song.mp3"},
+      // The folder selector keeps at least the folder's last element, so nothing lands on a root.
+      {L"<sourcepath:99>\\x", -2, L"C:\\In\\song.wav", L"In\\x"},
+      {L"D:\\<sourcepath:2>", -2, L"C:\\Music\\Rock\\t.wav", L"D:\\Rock"},
+      {L"D:\\<sourcepath:999999999>\\<sourcename>", kMp3, L"C:\\Music\\Rock\\t.wav", L"D:\\Rock\\t.mp3"},
+      {L"D:\\<sourcepath>", -2, L"\\\\server\\share\\Rock\\t.wav", L"D:\\share\\Rock"},
+      {L"<sourcepath:1>\\x", -2, L"C:/Music/Rock/t.wav", L"Music/Rock\\x"},
+      // A folder that is only a drive has nothing below it: the separator after the empty expansion goes too.
+      {L"<sourcepath>\\<sourcename>", kMp3, L"C:\\song.wav", L"song.mp3"},
+      {L" <sourcepath:5> \\\\<sourcename>", -2, L"C:\\song.wav", L"song"},
+      {L"D:\\Out\\<sourcepath>\\<sourcename>", kMp3, L"C:\\song.wav", L"D:\\Out\\song.mp3"},
+      {L"\\x\\<sourcename>", -2, L"C:\\song.wav", L"\\x\\song"},  // written so by the user: kept
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(c.expected, Suggest(c.scheme, c.row, c.source)) << c.scheme << L" for " << c.source;
+}
+
 TEST_F(OutputNaming, LengthLimits) {
   std::wstring long250 = L"D:\\" + std::wstring(250, L'a');
   EXPECT_EQ(long250 + L".wav", Suggest(long250.c_str(), kWave, L"C:\\In\\song.wav"));
@@ -86,7 +122,8 @@ TEST_F(OutputNaming, LengthLimits) {
   EXPECT_EQ(L"ERROR: Filename too long (259 character limit)", Suggest(long257.c_str(), kWave, L"C:\\s.wav"));
   std::wstring long260 = L"D:\\" + std::wstring(257, L'a');
   EXPECT_EQ(L"ERROR: Filename too long (259 character limit)", Suggest(long260.c_str(), -2, L"C:\\s.wav"));
-  EXPECT_EQ(L"ERROR: Filename too", Suggest(long260.c_str(), -2, L"C:\\s.wav", 13)) << "an error text is cut to the buffer";
+  EXPECT_EQ(L"ERROR: Filename too", Suggest(long260.c_str(), -2, L"C:\\s.wav", 13))
+      << "an error text is cut to the buffer";
 }
 
 TEST_F(OutputNaming, CollisionsGetACounter) {
@@ -106,8 +143,10 @@ TEST_F(OutputNaming, TagValuesAndTheFallbackToTheSourceName) {
   IMetadataTag* tag = nullptr;
   ASSERT_EQ(S_OK, MetadataCreateTag(&tag));
   for (auto [number, text] : {std::pair<UINT32, const wchar_t*>{kFrameTitle, L"AC/DC: Live?  "},
-                             {kFrameLeadArtist, L"\u00C9dith \u30D4\u30A2\u30D5"}, {kFrameTrackNumber, L"3/12"},
-                             {kFrameYear, L"1979-08-01"}}) {
+                              {kFrameLeadArtist, L"\u00C9dith \u30D4\u30A2\u30D5"},
+                              {kFrameTrackNumber, L"3/12"},
+                              {kFrameYear, L"1979-08-01"},
+                              {kFrameGenre, L"<?> "}}) {
     IMetadataFrameText* frame = nullptr;
     ASSERT_EQ(S_OK, MetadataCreateFrame(number, IID_IMetadataFrameText, reinterpret_cast<void**>(&frame)));
     frame->SetText(text);
@@ -122,6 +161,9 @@ TEST_F(OutputNaming, TagValuesAndTheFallbackToTheSourceName) {
   tagged.SetFileName(L"C:\\In\\orig.wav");
   EXPECT_EQ(L"D:\\\u00C9dith \u30D4\u30A2\u30D5\\Unknown\\03 - AC DC  Live (1979).mp3",
             Run(L"D:\\<artist>\\<album>\\<tracknum> - <title> (<year>)", kMp3, &tagged));
+  // A tag value that is all refused characters comes out empty; in front it must not leave a root-relative path.
+  EXPECT_EQ(L"03.mp3", Run(L"<genre>\\<tracknum>", kMp3, &tagged));
+  EXPECT_EQ(L"D:\\03.mp3", Run(L"D:\\<genre>\\<tracknum>", kMp3, &tagged));
 
   // Without any tag the last element falls back to the source's own name, unless that is switched off.
   std::wstring music = MusicFolder();

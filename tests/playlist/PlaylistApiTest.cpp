@@ -1,5 +1,5 @@
-// PlaylistCreateFromFile and IPlaylist through tavcore.dll: extensions, M3U and PLS reading, the cursor,
-// Save's exact bytes, overlong text, non-Latin names.
+// PlaylistCreateFromFile and IPlaylist through tavcore.dll: extensions, M3U and PLS reading in every encoding,
+// the cursor, Save's exact bytes, overlong text, non-Latin names.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -39,11 +39,39 @@ std::vector<std::wstring> LoadItems(const std::wstring& path, const std::string&
   return playlist.object ? AllItems(playlist.object) : std::vector<std::wstring>{};
 }
 
-std::wstring Utf8ToWide(const std::string& text) {
+std::wstring Decode(const std::string& text, UINT codePage) {
   std::wstring wide(text.size(), L'\0');
-  wide.resize(MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &wide[0],
+  wide.resize(MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), &wide[0],
                                   static_cast<int>(wide.size())));
   return wide;
+}
+
+std::wstring Utf8ToWide(const std::string& text) { return Decode(text, CP_UTF8); }
+
+enum class Encoding { kCodePage, kUtf8, kUtf8Marked, kUtf16Le, kUtf16Be };
+
+// The text in the encoding; false when the system code page cannot hold it.
+bool Encode(const std::wstring& text, Encoding encoding, std::string* bytes) {
+  bytes->clear();
+  if (encoding == Encoding::kUtf16Le || encoding == Encoding::kUtf16Be) {
+    bool big = encoding == Encoding::kUtf16Be;
+    *bytes = big ? "\xFE\xFF" : "\xFF\xFE";
+    for (wchar_t unit : text) {
+      char low = static_cast<char>(unit & 0xFF), high = static_cast<char>(unit >> 8);
+      *bytes += big ? high : low;
+      *bytes += big ? low : high;
+    }
+    return true;
+  }
+  UINT codePage = encoding == Encoding::kCodePage ? CP_ACP : CP_UTF8;
+  BOOL usedDefault = FALSE;
+  int length = static_cast<int>(text.size());
+  std::string encoded(text.size() * 4, '\0');
+  encoded.resize(WideCharToMultiByte(codePage, 0, text.data(), length, &encoded[0], static_cast<int>(encoded.size()),
+                                     nullptr, codePage == CP_UTF8 ? nullptr : &usedDefault));
+  if (usedDefault) return false;
+  *bytes = (encoding == Encoding::kUtf8Marked ? "\xEF\xBB\xBF" : "") + encoded;
+  return true;
 }
 }  // namespace
 
@@ -53,11 +81,12 @@ TEST(PlaylistCreate, ExtensionDecidesExactly) {
     const wchar_t* name;
     HRESULT expected;
   } cases[] = {
-      {L"list.m3u", S_OK},   {L"list.pls", S_OK},      {L"list.M3U", E_FAIL},
-      {L"list.Pls", E_FAIL}, {L"list.wax", E_NOTIMPL}, {L"list.m3u8", E_FAIL},
-      {L"list", E_FAIL},     {L"a.m3u\\list", E_FAIL}, {L"missing.m3u", S_OK},
+      {L"list.m3u", S_OK},      {L"list.pls", S_OK},    {L"list.M3U", E_FAIL},  {L"list.Pls", E_FAIL},
+      {L"list.wax", E_NOTIMPL}, {L"list.m3u8", S_OK},   {L"list.M3U8", E_FAIL}, {L"list", E_FAIL},
+      {L"a.m3u\\list", E_FAIL}, {L"missing.m3u", S_OK},
   };
   WriteFileBytes(folder / L"list.m3u", "a.mp3\r\n");
+  WriteFileBytes(folder / L"list.m3u8", "\xD0\xB0.mp3\r\n");
   WriteFileBytes(folder / L"list.pls", "File1=a.mp3\r\n");
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << "name " << testing::PrintToString(std::wstring(c.name)));
@@ -196,4 +225,92 @@ TEST(PlaylistText, NonLatinNamesAndUtf8ByteOrderMark) {
   ASSERT_EQ(S_OK, PlaylistCreateFromFile(path.c_str(), &again.object));
   expected.push_back(Utf8ToWide("D:\\Ψ\\ΩΩ.mp3"));
   EXPECT_EQ(expected, AllItems(again.object));
+}
+
+TEST(PlaylistText, EveryEncodingAndKindGivesTheSameNames) {
+  TempFolder temp;
+  const std::wstring names[] = {
+      Utf8ToWide("Café Müller/Ærøskøbing ß.mp3"), Utf8ToWide("Музыка/Тёмная ночь.mp3"),
+      Utf8ToWide("日本の歌/曲 第一.mp3"),         Utf8ToWide("naïve 音楽 Ψ.mp3"),
+      Utf8ToWide("D:\\Ελληνικά\\ü.mp3"),
+  };
+  const struct {
+    Encoding encoding;
+    const char* label;
+  } encodings[] = {{Encoding::kCodePage, "code page"},
+                   {Encoding::kUtf8, "UTF-8"},
+                   {Encoding::kUtf8Marked, "UTF-8 marked"},
+                   {Encoding::kUtf16Le, "UTF-16LE"},
+                   {Encoding::kUtf16Be, "UTF-16BE"}};
+  for (const wchar_t* kind : {L".m3u", L".pls", L".m3u8"}) {
+    for (const auto& e : encodings) {
+      if (e.encoding == Encoding::kCodePage && std::wstring(kind) == L".m3u8") continue;  // UTF-8 by its name
+      for (const std::wstring& name : names) {
+        SCOPED_TRACE(testing::Message() << e.label << " " << testing::PrintToString(std::wstring(kind)) << " "
+                                        << testing::PrintToString(name));
+        bool pls = std::wstring(kind) == L".pls";
+        std::wstring text = pls ? L"[playlist]\r\nFile1=" + name + L"\r\nTitle1=" + name + L"\r\nFile2=a.mp3\r\n"
+                                : L"#EXTM3U\r\n#EXTINF:1," + name + L"\r\n" + name + L"\r\na.mp3\r\n";
+        std::string bytes;
+        if (!Encode(text, e.encoding, &bytes)) continue;  // not in the system code page
+        std::wstring entry = name;
+        std::replace(entry.begin(), entry.end(), L'/', L'\\');
+        std::vector<std::wstring> expected = {entry.compare(0, 3, L"D:\\") == 0 ? entry : temp / entry,
+                                              temp / L"a.mp3"};
+        EXPECT_EQ(expected, LoadItems(temp / (L"list" + std::wstring(kind)), bytes));
+      }
+    }
+  }
+}
+
+TEST(PlaylistText, InvalidUtf8IsTheCodePageExceptInM3u8) {
+  TempFolder temp;
+  struct Case {
+    const wchar_t* kind;
+    std::string entry;
+    UINT codePage;  // what the entry is read in
+  } cases[] = {
+      {L".m3u", "caf\xE9 \xFC.mp3", CP_ACP},
+      {L".pls", "caf\xE9 \xFC.mp3", CP_ACP},
+      {L".m3u", "\xC3\xA9t\xC3\xA9 \xE6\x97.mp3", CP_ACP},  // valid, then a cut sequence
+      {L".pls", "\xC3\xA9t\xC3\xA9 \xE6\x97", CP_ACP},
+      {L".m3u", "\xC3\xA9t\xC3\xA9.mp3", CP_UTF8},
+      {L".m3u8", "caf\xE9.mp3", CP_UTF8},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << testing::PrintToString(std::wstring(c.kind)) << " "
+                                    << testing::PrintToString(c.entry));
+    bool pls = std::wstring(c.kind) == L".pls";
+    std::string text = (pls ? "[playlist]\r\nFile1=" : "#EXTM3U\r\n") + c.entry + "\r\n";
+    std::vector<std::wstring> expected = {temp / Decode(c.entry, c.codePage)};
+    EXPECT_EQ(expected, LoadItems(temp / (std::wstring(L"list") + c.kind), text));
+  }
+}
+
+TEST(PlaylistSave, M3u8IsUtf8WithoutMarkAndM3uStaysInTheCodePage) {
+  TempFolder temp;
+  const std::wstring inside = temp / Utf8ToWide("Музыка\\日本.mp3"), outside = Utf8ToWide("D:\\Café\\ü.mp3");
+  std::wstring path = temp / L"list.m3u8";
+  PlaylistHandle playlist;
+  ASSERT_EQ(S_OK, PlaylistCreateFromFile(path.c_str(), &playlist.object));
+  ASSERT_EQ(S_OK, playlist->Add(inside.c_str()));
+  ASSERT_EQ(S_OK, playlist->Add(outside.c_str()));
+  ASSERT_EQ(S_OK, playlist->Save(path.c_str()));
+  EXPECT_EQ(std::string(kHeader) + ".\\Музыка\\日本.mp3\r\nD:\\Café\\ü.mp3\r\n", ReadFileBytes(path));
+  PlaylistHandle again;
+  ASSERT_EQ(S_OK, PlaylistCreateFromFile(path.c_str(), &again.object));
+  EXPECT_EQ((std::vector<std::wstring>{inside, outside}), AllItems(again.object));
+
+  // Names the code page holds keep the code page in ".m3u", and read back the same.
+  std::string narrow;
+  ASSERT_TRUE(Encode(outside, Encoding::kCodePage, &narrow));
+  std::wstring ansiPath = temp / L"list.m3u";
+  PlaylistHandle ansi;
+  ASSERT_EQ(S_OK, PlaylistCreateFromFile(ansiPath.c_str(), &ansi.object));
+  ASSERT_EQ(S_OK, ansi->Add(outside.c_str()));
+  ASSERT_EQ(S_OK, ansi->Save(ansiPath.c_str()));
+  EXPECT_EQ(std::string(kHeader) + narrow + "\r\n", ReadFileBytes(ansiPath));
+  PlaylistHandle ansiAgain;
+  ASSERT_EQ(S_OK, PlaylistCreateFromFile(ansiPath.c_str(), &ansiAgain.object));
+  EXPECT_EQ(std::vector<std::wstring>{outside}, AllItems(ansiAgain.object));
 }

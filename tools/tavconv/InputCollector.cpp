@@ -5,6 +5,9 @@
 
 #include <algorithm>
 #include <cwctype>
+#include <memory>
+#include <set>
+#include <tuple>
 
 #include "tavcore.h"
 
@@ -14,24 +17,79 @@ bool IsReadable(const std::wstring& path) {
   return ConvGetFormatOf(&row, path.c_str()) == S_OK && row.sourceClass;
 }
 
-void AddFolder(const std::wstring& folder, std::vector<std::wstring>& files) {
-  std::vector<std::wstring> found, subfolders;
-  WIN32_FIND_DATAW data;
-  HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &data);
-  if (search == INVALID_HANDLE_VALUE) return;
-  do {
-    std::wstring name = data.cFileName;
-    if (name == L"." || name == L"..") continue;
-    std::wstring path = folder + L"\\" + name;
-    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) subfolders.push_back(path);
-    else if (IsReadable(path)) found.push_back(path);
-  } while (FindNextFileW(search, &data));
-  FindClose(search);
-  std::sort(found.begin(), found.end());
-  std::sort(subfolders.begin(), subfolders.end());
-  files.insert(files.end(), found.begin(), found.end());
-  for (const std::wstring& subfolder : subfolders) AddFolder(subfolder, files);
+struct HandleCloser {
+  void operator()(HANDLE handle) const { CloseHandle(handle); }
+};
+struct SearchCloser {
+  void operator()(HANDLE search) const { FindClose(search); }
+};
+using ScopedHandle = std::unique_ptr<void, HandleCloser>;
+using ScopedSearch = std::unique_ptr<void, SearchCloser>;
+
+// What tells files and folders apart whatever path or link reaches them.
+struct FileIdentity {
+  DWORD volume;
+  DWORD indexHigh;
+  DWORD indexLow;
+  bool operator<(const FileIdentity& other) const {
+    return std::tie(volume, indexHigh, indexLow) < std::tie(other.volume, other.indexHigh, other.indexLow);
+  }
+};
+
+// False when the file or folder cannot be opened to ask. Opening follows links, so a link gives its target's
+// identity; backup semantics are what lets a folder be opened at all.
+bool IdentityOf(const std::wstring& path, FileIdentity* identity) {
+  HANDLE opened =
+      CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (opened == INVALID_HANDLE_VALUE) return false;
+  ScopedHandle handle(opened);
+  BY_HANDLE_FILE_INFORMATION information;
+  if (!GetFileInformationByHandle(opened, &information)) return false;
+  *identity = {information.dwVolumeSerialNumber, information.nFileIndexHigh, information.nFileIndexLow};
+  return true;
 }
+
+// One walk below a folder given by the user. Linked folders are followed (users link their music folders
+// together), but a folder or file already reached is never taken again, which also ends link loops.
+class FolderWalk {
+ public:
+  explicit FolderWalk(std::vector<std::wstring>& files) : files(files) {}
+
+  void Add(const std::wstring& folder) {
+    if (!FirstVisit(folder)) return;
+    std::vector<std::wstring> found, subfolders;
+    WIN32_FIND_DATAW data;
+    HANDLE first = FindFirstFileW((folder + L"\\*").c_str(), &data);
+    if (first == INVALID_HANDLE_VALUE) return;
+    ScopedSearch search(first);
+    do {
+      std::wstring name = data.cFileName;
+      if (name == L"." || name == L"..") continue;
+      std::wstring path = folder + L"\\" + name;
+      if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+        subfolders.push_back(path);
+      else if (IsReadable(path))
+        found.push_back(path);
+    } while (FindNextFileW(first, &data));
+    search.reset();
+    std::sort(found.begin(), found.end());
+    std::sort(subfolders.begin(), subfolders.end());
+    for (const std::wstring& file : found)
+      if (FirstVisit(file)) files.push_back(file);
+    for (const std::wstring& subfolder : subfolders) Add(subfolder);
+  }
+
+ private:
+  // What cannot be identified is taken as new: it cannot be told apart, and dropping it would lose input.
+  bool FirstVisit(const std::wstring& path) {
+    FileIdentity identity;
+    return !IdentityOf(path, &identity) || visited.insert(identity).second;
+  }
+
+  std::vector<std::wstring>& files;
+  std::set<FileIdentity> visited;
+};
 
 bool AddPlaylist(const std::wstring& path, std::vector<std::wstring>& files) {
   // The engine tells playlist kinds apart by the exact extension, while users write it in any case: such a
@@ -40,7 +98,8 @@ bool AddPlaylist(const std::wstring& path, std::vector<std::wstring>& files) {
   std::wstring source = path;
   bool copied = false;
   if (path.compare(path.size() - extension.size(), extension.size(), extension) != 0) {
-    source = path.substr(0, path.size() - extension.size()) + L".tavconv-" + std::to_wstring(GetCurrentProcessId()) + extension;
+    source = path.substr(0, path.size() - extension.size()) + L".tavconv-" + std::to_wstring(GetCurrentProcessId()) +
+             extension;
     if (!CopyFileW(path.c_str(), source.c_str(), TRUE)) return false;
     copied = true;
   }
@@ -79,12 +138,15 @@ CollectedInputs CollectInputs(const std::vector<std::wstring>& arguments) {
       inputs.problems.push_back(L"Input not found: " + argument);
     } else if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
       size_t before = inputs.files.size();
-      AddFolder(path, inputs.files);
+      FolderWalk(inputs.files).Add(path);
       if (inputs.files.size() == before) inputs.problems.push_back(L"No audio files in folder: " + argument);
-    } else if (std::wstring extension = LowerExtension(path); extension == L".m3u" || extension == L".pls") {
+    } else if (std::wstring extension = LowerExtension(path);
+               extension == L".m3u" || extension == L".m3u8" || extension == L".pls") {
       size_t before = inputs.files.size();
-      if (!AddPlaylist(path, inputs.files)) inputs.problems.push_back(L"Playlist cannot be read: " + argument);
-      else if (inputs.files.size() == before) inputs.problems.push_back(L"Playlist has no entries: " + argument);
+      if (!AddPlaylist(path, inputs.files))
+        inputs.problems.push_back(L"Playlist cannot be read: " + argument);
+      else if (inputs.files.size() == before)
+        inputs.problems.push_back(L"Playlist has no entries: " + argument);
     } else {
       inputs.files.push_back(path);
     }

@@ -1,5 +1,5 @@
-// The inputs of a batch conversion: files as given, folders with every readable file below them, and the
-// entries of M3U and PLS playlists.
+// The inputs of a batch conversion: files as given, folders with every readable file below them (each file
+// and folder once, however many links lead to it), and the entries of M3U, M3U8 and PLS playlists.
 #pragma once
 
 #include <string>
