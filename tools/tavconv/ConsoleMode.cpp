@@ -20,7 +20,7 @@
 const wchar_t kConvertUsage[] =
     L"Usage: tavconv convert --to FORMAT [options] INPUT...\n"
     L"\n"
-    L"INPUT is a file, a folder (every readable file below it) or an .m3u/.pls playlist.\n"
+    L"INPUT is a file, a folder (every readable file below it) or an .m3u, .m3u8 or .pls playlist.\n"
     L"\n"
     L"  --to FORMAT          output format by its name in \"tavconv formats\" (Wave, MP3, wma, ...)\n"
     L"  --option NAME=VALUE  an encoder option of the output format (repeatable), e.g. wave-codec=\"IMA ADPCM\"\n"
@@ -31,7 +31,7 @@ const wchar_t kConvertUsage[] =
     L"  --fade-out MS        linear fade-out\n"
     L"  --normalize[=GAIN]   normalise to full scale, or apply a fixed gain\n"
     L"  --jobs N             conversions at once (default: the number of processors)\n"
-    L"  --playlist FILE      write an .m3u playlist of the outputs\n"
+    L"  --playlist FILE      write an .m3u or .m3u8 playlist of the outputs\n"
     L"  --overwrite          replace existing outputs\n"
     L"  --no-overwrite       keep existing outputs and report them (the default)\n"
     L"  --stats              print the elapsed time and the peak memory at the end\n";

@@ -75,10 +75,13 @@ int COggConvDest::NextSerialNumber() {
 bool COggConvDest::Open() {
   Close();
   if (!CDefConvertDestination::Open()) return false;
-  sampleWidth = static_cast<int>(PcmSampleWidth(format));
-  if (sampleWidth == 0) return Fail(L"Source file must have either 8, 16, 24 or 32 bits/sample");
+  const wchar_t kWidths[] = L"Source file must have either 8, 16, 24 or 32 bits/sample";
+  const WORD bits = format.wBitsPerSample;
+  if (format.wFormatTag != WAVE_FORMAT_PCM || (bits != 8 && bits != 16 && bits != 24 && bits != 32)) return Fail(kWidths);
+  sampleWidth = bits / 8;
   // The encoder is set up before the file exists, so settings it refuses leave no empty file behind.
   if (!SetUpEncoder()) return false;
+  if (PcmSampleWidth(format) == 0) return Fail(kWidths);  // frames that are not whole samples
   file = CreateFileW(fileName, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return Fail(L"Output file cannot be opened for writing");
 

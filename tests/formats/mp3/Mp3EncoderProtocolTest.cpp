@@ -2,6 +2,7 @@
 // by byte, the chunk protocol, the order of calls, loading (plain name, then App Paths) and the messages.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <fstream>
@@ -147,12 +148,12 @@ TEST_F(Mp3EncoderProtocol, ConfigurationRecordPerMode) {
 
 TEST_F(Mp3EncoderProtocol, FlagsAndResampling) {
   IConvertDestination* destination = NewMp3({{L"crc", nullptr}, {L"original", L"on"}, {L"copyright", L"ON"},
-                                             {L"private", L""}, {L"iso", L"on"}, {L"sample-rate", L"22kHz"}});
+                                             {L"private", L""}, {L"iso", L"on"}, {L"sample-rate", L"24kHz"}});
   RecordingCallback callback;
   ASSERT_TRUE(Encode(destination, PcmFormat(16, 2, 44100), std::string(64, '\0'), {64}, callback));
   destination->Release();
   Record record = ConfigOf(Calls().at(0));
-  EXPECT_EQ(22000u, record.U32(16));
+  EXPECT_EQ(24000u, record.U32(16));
   EXPECT_EQ(1u, record.U32(48)) << "private";
   EXPECT_EQ(1u, record.U32(52)) << "crc";
   EXPECT_EQ(1u, record.U32(56)) << "copyright";
@@ -211,6 +212,7 @@ TEST_F(Mp3EncoderProtocol, SampleWidthsBecome16Bits) {
   } cases[] = {
       {8, std::string("\x00\xFF\x80\x81", 4), -32768, 32512},
       {24, std::string("\x11\x22\x33\xAA\xBB\xCC", 6), 0x3322, static_cast<int16_t>(0xCCBB)},
+      {32, std::string("\x11\x22\x33\x44\xAA\xBB\xCC\xDD", 8), 0x4433, static_cast<int16_t>(0xDDCC)},
   };
   for (const Case& c : cases) {
     IConvertDestination* destination = NewMp3();
@@ -225,9 +227,33 @@ TEST_F(Mp3EncoderProtocol, SampleWidthsBecome16Bits) {
   IConvertDestination* destination = NewMp3();
   RecordingCallback callback;
   WAVEFORMATEX floats = PcmFormat(32, 2, 44100);
+  floats.wFormatTag = 3;
   EXPECT_FALSE(Encode(destination, floats, std::string(64, '\0'), {64}, callback));
   EXPECT_EQ(std::vector<std::wstring>{L"Source uses unsupported 32 bit samples\n"}, callback.Errors());
   destination->Release();
+}
+
+// Six channels reached the encoder as three stereo frames each (a garbled file three times too long): they are
+// mixed down to one stereo frame, centre and back channels shared between the sides, the bass channel left out.
+TEST_F(Mp3EncoderProtocol, MoreThanTwoChannelsAreMixedDownToStereo) {
+  const int16_t frames[2][6] = {{8000, -8000, 0, 0, 0, 0}, {0, 0, 8000, 30000, 0, 0}};
+  IConvertDestination* destination = NewMp3();
+  RecordingCallback callback;
+  std::string bytes(reinterpret_cast<const char*>(frames), sizeof(frames));
+  ASSERT_TRUE(Encode(destination, PcmFormat(16, 6, 48000), bytes, {bytes.size()}, callback));
+  destination->Release();
+  std::vector<Call> calls = Calls();
+  ASSERT_EQ("encode", calls.at(1).name);
+  // Each side's weights add up to 1 + 0.707 + 0.707, scaled so that nothing can clip.
+  const double scale = 1.0 / (1.0 + 2 * std::sqrt(0.5));
+  EXPECT_EQ("4", calls[1].arguments[0]) << "two stereo frames";
+  EXPECT_EQ(std::to_string(std::lround(8000 * scale)), calls[1].arguments[2]);
+  EXPECT_EQ(std::to_string(std::lround(-8000 * scale)), calls[1].arguments[3]);
+  EXPECT_EQ(std::to_string(std::lround(8000 * std::sqrt(0.5) * scale)), calls[1].arguments[4])
+      << "the right side of the second frame: the centre alone";
+  ASSERT_EQ(1u, callback.lines.size());
+  EXPECT_EQ(L"The 6 channels are mixed down to stereo for MP3\n", callback.lines[0].text);
+  EXPECT_EQ(L"i", callback.lines[0].style);
 }
 
 TEST_F(Mp3EncoderProtocol, LibraryFailuresAndLoading) {

@@ -49,6 +49,7 @@ TEST_F(Mp3Settings, OptionsAndTheirTexts) {
   EXPECT_EQ(L"ABR 128 kbps", Text(mp3));
   const wchar_t* number = L"Value must be a number ended by either kbps, bps or nothing";
   const wchar_t* onOff = L"Value either 'on' or 'off'. If no value is specified, 'on' will be used";
+  const wchar_t* kRates = L"Sample rate must be 8000, 11025, 12000, 16000, 22050, 24000, 32000, 44100 or 48000 Hz";
   struct Case {
     const wchar_t* name;
     const wchar_t* value;
@@ -65,7 +66,12 @@ TEST_F(Mp3Settings, OptionsAndTheirTexts) {
       {L"vbr-quality", L"75", false, L"Value must be a number between 10 and 100 (and must be divisible by 10)", nullptr},
       {L"vbr-quality", L"110", false, L"Value must be a number between 10 and 100 (and must be divisible by 10)", nullptr},
       {L"vbr-quality", L"90", true, L"", L"VBR Quality 90%"},
-      {L"sample-rate", L"44kHz", true, L"", L"VBR Quality 90%; 44 kHz"},
+      {L"sample-rate", L"48kHz", true, L"", L"VBR Quality 90%; 48 kHz"},
+      // Rates and bit rates that MPEG audio does not have used to be taken and then ignored by the encoder.
+      {L"sample-rate", L"44kHz", false, kRates, L"VBR Quality 90%; 48 kHz"},
+      {L"sample-rate", L"12345", false, kRates, nullptr},
+      {L"bitrate", L"1000", false, L"Bit rate must be from 8 to 320 kbps", nullptr},
+      {L"max-bitrate", L"4kbps", false, L"Bit rate must be from 8 to 320 kbps", nullptr},
       {L"sample-rate", L"22050Hz", true, L"", L"VBR Quality 90%; 22 kHz"},
       {L"sample-rate", L"fast", false, L"Value must be a number ended by either kHz, Hz or nothing", nullptr},
       {L"vbr-mode", L"fastVBR", true, L"", L"Fast VBR Quality 90%; 22 kHz"},

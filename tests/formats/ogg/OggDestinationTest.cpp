@@ -90,14 +90,15 @@ TEST_F(OggDestination, WritesAWellFormedStream) {
 TEST_F(OggDestination, RefusesInputItCannotEncode) {
   WAVEFORMATEX floating = PcmFormat(32, 2, 44100);
   floating.wFormatTag = 3;
-  const wchar_t kWidth[] = L"Source file must have either 8 or 16 bits/sample\n";
+  WAVEFORMATEX twelveBit = PcmFormat(16, 2, 44100);
+  twelveBit.wBitsPerSample = 12;
+  const wchar_t kWidth[] = L"Source file must have either 8, 16, 24 or 32 bits/sample\n";
   struct Case {
     const char* name;
     WAVEFORMATEX format;
     std::wstring error;
   } cases[] = {
-      {"24-bit", PcmFormat(24, 2, 44100), kWidth},
-      {"32-bit", PcmFormat(32, 2, 44100), kWidth},
+      {"12 bits", twelveBit, kWidth},
       {"float", floating, kWidth},
       {"no channels", PcmFormat(16, 0, 44100), L"Encoding setup failed (error -131)\n"},
       {"no sample rate", PcmFormat(16, 2, 0), L"Encoding setup failed (error -131)\n"},
@@ -127,15 +128,12 @@ TEST_F(OggDestination, OptionsAndSettingsText) {
     const wchar_t* text;
   } cases[] = {
       {{}, L"VBR Quality 40%"},
-      {{{L"QUALITY", L"150"}}, L"VBR Quality 100%"},
-      {{{L"quality", L"loud"}}, L"VBR Quality 0%"},
+      {{{L"QUALITY", L"100"}}, L"VBR Quality 100%"},
       {{{L"quality-based", L"nO"}}, L"ABR 96 kbps"},
-      {{{L"quality-based", L"no"}, {L"quality-based", L"off"}}, L"VBR Quality 40%"},
-      {{{L"quality-based", L"no"}, {L"avg-bitrate", L"100"}}, L"ABR 96 kbps"},
-      {{{L"quality-based", L"no"}, {L"avg-bitrate", L"20"}}, L"ABR 48 kbps"},
-      {{{L"quality-based", L"no"}, {L"avg-bitrate", L"1000"}}, L"ABR 320 kbps"},
+      {{{L"quality-based", L"no"}, {L"quality-based", L"on"}}, L"VBR Quality 40%"},
+      {{{L"quality-based", L"false"}, {L"avg-bitrate", L"100"}}, L"ABR 96 kbps"},
       {{{L"quality-based", L"no"}, {L"avg-bitrate", L"128"}, {L"max-bitrate", L"200"}}, L"ABR 128 kbps; Max. 192 kbps"},
-      {{{L"quality-based", L"no"}, {L"min-bitrate", L"10"}, {L"max-bitrate", L"99999999999"}},
+      {{{L"quality-based", L"0"}, {L"min-bitrate", L"48"}, {L"max-bitrate", L"320"}},
        L"ABR 96 kbps; Min. 48 kbps; Max. 320 kbps"},
       // Switching the minimum off keeps its rate for when it is switched on again elsewhere.
       {{{L"quality-based", L"no"}, {L"min-bitrate", L"160"}, {L"min-bitrate", L"0"}}, L"ABR 96 kbps"},
@@ -147,12 +145,28 @@ TEST_F(OggDestination, OptionsAndSettingsText) {
     destination->Release();
   }
 
+  // A value that is not what the option takes is refused with a reason and changes nothing; it used to
+  // become 0, the nearest limit, or "yes".
+  const std::pair<const wchar_t*, const wchar_t*> refused[] = {
+      {L"quality", L"abc"},      {L"quality", L"150"},        {L"quality", L"-1"},         {L"quality", L"40%"},
+      {L"quality", L""},         {L"quality-based", L"maybe"}, {L"avg-bitrate", L"20"},    {L"avg-bitrate", L"1000"},
+      {L"min-bitrate", L"10"},   {L"max-bitrate", L"99999999999"}, {L"max-bitrate", L"fast"},
+  };
+  for (const auto& [name, value] : refused) {
+    IConvertDestination* destination = NewOggDestination();
+    wchar_t error[256] = L"";
+    EXPECT_FALSE(destination->SetOption(name, value, error)) << name << "=" << value;
+    EXPECT_NE(L'\0', error[0]) << name << "=" << value;
+    EXPECT_EQ(L"VBR Quality 40%", SettingsText(destination)) << name << "=" << value;
+    destination->Release();
+  }
+
   IConvertDestination* destination = NewOggDestination();
   wchar_t errorText[64] = L"untouched";
   EXPECT_FALSE(destination->SetOption(L"bitrate", L"128", errorText)) << "unknown names are refused";
   EXPECT_FALSE(destination->SetOption(L"quality", nullptr, errorText)) << "a missing value is refused";
   EXPECT_FALSE(destination->SetOption(nullptr, L"1", errorText));
-  EXPECT_STREQ(L"untouched", errorText);
+  EXPECT_STREQ(L"untouched", errorText) << "only a bad value has a reason";
   EXPECT_EQ(L"VBR Quality 40%", SettingsText(destination));
   destination->Release();
 }

@@ -13,7 +13,7 @@ duration() { soxi -D "$1" 2>/dev/null; }
 mkdir -p in/sub "in/Музыка"
 check "sample" 0 sample in/a.wav 3
 check "sample 2" 0 sample in/sub/b.wav 2
-check "sample 3" 0 sample "in/Музыка/тон.wav" 1
+check "sample 3" 0 sample "in/Музыка/тон.wav" 2
 check "sample 4" 0 sample in/sub/c.wav 4
 printf '#EXTM3U\r\na.wav\r\nsub/b.wav\r\n' > in/LIST.M3U
 

@@ -4,22 +4,10 @@
 # Usage: inputs.sh WINE_RUN TAVCONV_EXE WORK_FOLDER
 set -uo pipefail
 run=$1 exe=$2 work=$3
+here=$(cd "$(dirname "$0")" && pwd)
 rm -rf "$work" && mkdir -p "$work" && cd "$work" || exit 1
-failures=0
-fail() { echo "FAILED: $*"; failures=$((failures + 1)); }
-check() {  # check NAME EXPECTED_STATUS COMMAND... ; output in $out
-  local name=$1 expected=$2; shift 2
-  out=$(timeout 120 "$run" "$exe" "$@" 2>&1); status=$?
-  [ "$status" -eq 124 ] && out="(no answer within 120 s)"
-  if [ "$status" -ne "$expected" ]; then
-    fail "$name: exit status $status, expected $expected"; echo "$out" | sed 's/^/    /'
-    return 1
-  fi
-  echo "ok: $name"
-}
-expect_text() {  # expect_text NAME TEXT: the last output contains TEXT
-  grep -qF -- "$2" <<<"$out" || { fail "$1: output lacks '$2'"; echo "$out" | sed 's/^/    /'; }
-}
+# shellcheck source=checks.sh
+source "$here/checks.sh"
 expect_outputs() {  # expect_outputs NAME FOLDER FILE...: the folder holds exactly these files
   local name=$1 folder=$2; shift 2
   local found; found=$(cd "$folder" 2>/dev/null && ls | sort | tr '\n' ' ')
