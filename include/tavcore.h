@@ -109,12 +109,12 @@ struct IConvertDestination : public IUnknown {
 
 // One row of the format table; lookups copy a whole row into the caller's record.
 struct CONVFORMAT {
-  wchar_t extensions[260];  // ".ext" strings, each NUL-terminated, the list ended by an empty string
-  wchar_t description[260]; // from the current resources at every copy-out
+  wchar_t extensions[260];   // ".ext" strings, each NUL-terminated, the list ended by an empty string
+  wchar_t description[260];  // from the current resources at every copy-out
   UINT32 descriptionId;
   UINT32 flags;
-  wchar_t name[16];         // unique short name
-  const GUID* sourceClass;  // null: cannot be read
+  wchar_t name[16];              // unique short name
+  const GUID* sourceClass;       // null: cannot be read
   const GUID* destinationClass;  // null: cannot be written
 };
 static_assert(offsetof(CONVFORMAT, description) == 520 && offsetof(CONVFORMAT, descriptionId) == 1040 &&

@@ -41,7 +41,7 @@ bool FindData(const wchar_t* path, WIN32_FIND_DATAW& data) {
 
 // Raises the process and thread priority for the job and puts both back at the end.
 class PriorityBoost {
-public:
+ public:
   void Raise() {
     SetPriorityClass(GetCurrentProcess(), HIGH_PRIORITY_CLASS);
     SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_ABOVE_NORMAL);
@@ -53,7 +53,7 @@ public:
     SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_NORMAL);
   }
 
-private:
+ private:
   bool raised = false;
 };
 
@@ -259,8 +259,8 @@ HRESULT RunConversion(const ConversionRequest& request) {
   unsigned long long written = twoPass ? 0 : sink.bytesDone;
   if (ok && !twoPass) cb->SetBytePosition(total);
   if (ok && twoPass && !cb->IsCancelled())
-    ok = SecondPass(request, cb, format, options, temp, silence ? &*silence : nullptr, normalizer.object, buffer,
-                    total, written);
+    ok = SecondPass(request, cb, format, options, temp, silence ? &*silence : nullptr, normalizer.object, buffer, total,
+                    written);
   // An empty output would be a file no player opens, reported as converted.
   if (ok && written == 0 && !cb->IsCancelled()) {
     cb->LogStyled(options.trimLeadingSilence || options.trimTrailingSilence ? kAllSilent : kNoAudio, L"e");

@@ -10,7 +10,9 @@
 // Bytes per sample when the record describes interleaved integer PCM the helpers can handle, else 0.
 inline unsigned PcmSampleWidth(const WAVEFORMATEX& format) {
   const unsigned width = format.wBitsPerSample / 8u;
-  if (format.wFormatTag != WAVE_FORMAT_PCM || format.wBitsPerSample % 8 != 0 || width < 1 || width > 4 || format.nChannels == 0) return 0;
+  if (format.wFormatTag != WAVE_FORMAT_PCM || format.wBitsPerSample % 8 != 0 || width < 1 || width > 4 ||
+      format.nChannels == 0)
+    return 0;
   return format.nBlockAlign == format.nChannels * width ? width : 0;
 }
 

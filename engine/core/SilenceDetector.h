@@ -6,7 +6,7 @@
 #include "tavcore.h"
 
 class SilenceDetector {
-public:
+ public:
   // thresholdPercent: a sample at most this share of full scale is silent (clamped to 0..100).
   SilenceDetector(const WAVEFORMATEX& format, int thresholdPercent);
 
@@ -15,7 +15,7 @@ public:
   UINT32 leadingBytes = 0;
   UINT32 trailingBytes = 0;
 
-private:
+ private:
   bool FrameIsSilent(const unsigned char* frame) const;
 
   WAVEFORMATEX format;

@@ -13,12 +13,18 @@ enum Speaker { kLeft, kRight, kCentre, kLowFrequency, kBackLeft, kBackRight, kBa
 // The speakers of the usual channel masks for each count, in WAVE channel order.
 std::vector<Speaker> LayoutOf(unsigned channels) {
   switch (channels) {
-    case 3: return {kLeft, kRight, kCentre};
-    case 4: return {kLeft, kRight, kBackLeft, kBackRight};
-    case 5: return {kLeft, kRight, kCentre, kBackLeft, kBackRight};
-    case 6: return {kLeft, kRight, kCentre, kLowFrequency, kBackLeft, kBackRight};
-    case 7: return {kLeft, kRight, kCentre, kLowFrequency, kBackCentre, kSideLeft, kSideRight};
-    case 8: return {kLeft, kRight, kCentre, kLowFrequency, kBackLeft, kBackRight, kSideLeft, kSideRight};
+    case 3:
+      return {kLeft, kRight, kCentre};
+    case 4:
+      return {kLeft, kRight, kBackLeft, kBackRight};
+    case 5:
+      return {kLeft, kRight, kCentre, kBackLeft, kBackRight};
+    case 6:
+      return {kLeft, kRight, kCentre, kLowFrequency, kBackLeft, kBackRight};
+    case 7:
+      return {kLeft, kRight, kCentre, kLowFrequency, kBackCentre, kSideLeft, kSideRight};
+    case 8:
+      return {kLeft, kRight, kCentre, kLowFrequency, kBackLeft, kBackRight, kSideLeft, kSideRight};
     default: {
       // No usual layout: the channels alternate between the sides.
       std::vector<Speaker> layout;
@@ -35,15 +41,28 @@ CStereoMix::CStereoMix(const WAVEFORMATEX& input) : width(PcmSampleWidth(input))
   for (Speaker speaker : LayoutOf(channels)) {
     double left = 0.0, right = 0.0;
     switch (speaker) {
-      case kLeft: left = 1.0; break;
-      case kRight: right = 1.0; break;
-      case kCentre: left = right = half; break;
-      case kLowFrequency: break;  // as in every stereo down-mix: the bass speaker is left out
+      case kLeft:
+        left = 1.0;
+        break;
+      case kRight:
+        right = 1.0;
+        break;
+      case kCentre:
+        left = right = half;
+        break;
+      case kLowFrequency:
+        break;  // as in every stereo down-mix: the bass speaker is left out
       case kBackLeft:
-      case kSideLeft: left = half; break;
+      case kSideLeft:
+        left = half;
+        break;
       case kBackRight:
-      case kSideRight: right = half; break;
-      case kBackCentre: left = right = 0.5; break;
+      case kSideRight:
+        right = half;
+        break;
+      case kBackCentre:
+        left = right = 0.5;
+        break;
     }
     toLeft.push_back(left);
     toRight.push_back(right);

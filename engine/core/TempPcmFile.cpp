@@ -36,9 +36,7 @@ bool TempPcmFile::Create() {
   return file != nullptr;
 }
 
-bool TempPcmFile::Write(const void* data, UINT32 size) {
-  return file && fwrite(data, 1, size, file) == size;
-}
+bool TempPcmFile::Write(const void* data, UINT32 size) { return file && fwrite(data, 1, size, file) == size; }
 
 unsigned long long TempPcmFile::Size() {
   if (!file) return 0;
@@ -91,7 +89,8 @@ void TempPcmFile::Fade(const WAVEFORMATEX& format, unsigned long long at, UINT32
 void TempPcmFile::FadeIn(const WAVEFORMATEX& format, UINT32 bytes) {
   if (!file || bytes == 0) return;
   long long at = _ftelli64(file);
-  if (at >= 0 && static_cast<unsigned long long>(at) + bytes <= Size()) Fade(format, static_cast<unsigned long long>(at), bytes, true);
+  if (at >= 0 && static_cast<unsigned long long>(at) + bytes <= Size())
+    Fade(format, static_cast<unsigned long long>(at), bytes, true);
 }
 
 void TempPcmFile::FadeOut(const WAVEFORMATEX& format, UINT32 bytes) {

@@ -11,7 +11,7 @@
 namespace {
 // Cancels when `cancelAt` progress steps have been seen in the pass whose status text matches.
 class CancellingCallback : public RecordingCallback {
-public:
+ public:
   void STDMETHODCALLTYPE StepProgress(int step) override {
     RecordingCallback::StepProgress(step);
     if (status == cancelDuring && ++steps >= cancelAfter) cancelled = TRUE;
@@ -174,8 +174,8 @@ TEST_F(ConversionJob, CallingThreadKeepsDispatchingAndNoHandlesLeak) {
     RecordingCallback log;
     log.answerOverwrite = TRUE;
     double gain = 0.0;
-    ASSERT_EQ(S_OK, Convert(input, temp / L"out\\again.wav", log, round % 2 ? &trim : nullptr,
-                            round % 3 ? nullptr : &gain));
+    ASSERT_EQ(S_OK,
+              Convert(input, temp / L"out\\again.wav", log, round % 2 ? &trim : nullptr, round % 3 ? nullptr : &gain));
   }
   GetProcessHandleCount(GetCurrentProcess(), &after);
   EXPECT_LE(after, before + 2) << "handles before " << before << ", after " << after;

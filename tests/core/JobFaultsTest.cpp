@@ -8,15 +8,15 @@
 
 #include "JobFixture.h"
 #include "PcmSamples.h"
+#include "TaggedObjects.h"
 
 namespace {
 struct Layout {
   WORD bits, channels;
   DWORD rate;
 };
-const Layout kLayouts[] = {{8, 1, 8000},  {16, 1, 22050}, {16, 2, 44100}, {24, 2, 48000},
+const Layout kLayouts[] = {{8, 1, 8000},   {16, 1, 22050}, {16, 2, 44100}, {24, 2, 48000},
                            {32, 1, 11025}, {16, 6, 44100}, {24, 6, 32000}, {8, 3, 16000}};
-
 
 std::vector<int64_t> Samples(const WAVEFORMATEX& format, const std::string& bytes) {
   const unsigned width = format.wBitsPerSample / 8;
@@ -31,38 +31,15 @@ std::string Describe(const WAVEFORMATEX& format) {
          std::to_string(format.nSamplesPerSec) + " Hz";
 }
 
-// A destination that passes everything to a WAV destination and can be told to fail as a full disk does.
-class FaultyDestination : public IConvertDestination {
+// A WAV destination that can be told to fail as one does on a full disk.
+class FaultyDestination : public ForwardingDestination {
  public:
-  FaultyDestination() : inner(NewWavDestination()) {}
-  ~FaultyDestination() { inner->Release(); }
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID id, void** out) override { return inner->QueryInterface(id, out); }
-  ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
-  ULONG STDMETHODCALLTYPE Release() override { return 1; }
-  int STDMETHODCALLTYPE GetFormatIndex() override { return inner->GetFormatIndex(); }
-  int STDMETHODCALLTYPE SetFormatIndex(int row) override { return inner->SetFormatIndex(row); }
-  bool STDMETHODCALLTYPE GetClassId(GUID* out) override { return inner->GetClassId(out); }
-  bool STDMETHODCALLTYPE SetFileName(const wchar_t* path) override { return inner->SetFileName(path); }
-  bool STDMETHODCALLTYPE GetFileName(wchar_t* buf, int cch) override { return inner->GetFileName(buf, cch); }
-  bool STDMETHODCALLTYPE Open() override { return inner->Open(); }
+  FaultyDestination() : ForwardingDestination(NewWavDestination()) {}
   bool STDMETHODCALLTYPE Write(UINT32 size, const void* data) override {
     if (logErrorInWrite && callback) callback->LogStyled(L"Output file cannot be written\n", L"e");
     return inner->Write(size, data);
   }
   bool STDMETHODCALLTYPE Close() override { return inner->Close() && !failClose; }
-  bool STDMETHODCALLTYPE GetMetadata(IMetadata** out) override { return inner->GetMetadata(out); }
-  bool STDMETHODCALLTYPE SetSource(IConvertSource* src) override { return inner->SetSource(src); }
-  bool STDMETHODCALLTYPE EstimateSize(UINT32 bytes, const WAVEFORMATEX* format, UINT32* out) override {
-    return inner->EstimateSize(bytes, format, out);
-  }
-  bool STDMETHODCALLTYPE SetFormat(const WAVEFORMATEX* format) override { return inner->SetFormat(format); }
-  bool STDMETHODCALLTYPE ShowSettings(HWND parent, IConvertDestination** also) override {
-    return inner->ShowSettings(parent, also);
-  }
-  bool STDMETHODCALLTYPE GetSettingsText(wchar_t* buf, int cch) override { return inner->GetSettingsText(buf, cch); }
-  bool STDMETHODCALLTYPE SetOption(const wchar_t* name, const wchar_t* value, wchar_t* error) override {
-    return inner->SetOption(name, value, error);
-  }
   void STDMETHODCALLTYPE SetCallback(IConvertCallback* cb) override {
     callback = cb;
     inner->SetCallback(cb);
@@ -72,7 +49,6 @@ class FaultyDestination : public IConvertDestination {
   bool logErrorInWrite = false;
 
  private:
-  IConvertDestination* inner;
   IConvertCallback* callback = nullptr;
 };
 }  // namespace
@@ -195,8 +171,8 @@ TEST_F(ConversionJob, NothingToConvertIsAFailureWithItsReason) {
     EXPECT_FALSE(FileExists(temp / L"out\\none.wav")) << startMs << ": no output file was made";
   }
   WAVEFORMATEX eightBit = PcmFormat(8, 1, 8000);
-  for (const std::wstring& silent :
-       {Input(cd, std::string(176400, '\0'), L"silent16.wav"), Input(eightBit, std::string(8000, '\x80'), L"silent8.wav")}) {
+  for (const std::wstring& silent : {Input(cd, std::string(176400, '\0'), L"silent16.wav"),
+                                     Input(eightBit, std::string(8000, '\x80'), L"silent8.wav")}) {
     CONVOPTIONS trim = {1, 1, 0, 0};
     RecordingCallback log;
     log.answerOverwrite = TRUE;

@@ -8,7 +8,7 @@
 #include "WavFiles.h"
 
 class ConversionJob : public testing::Test {
-protected:
+ protected:
   void SetUp() override {
     WritePString(L"WAV", nullptr, nullptr);
     // The job's temporary files go to a folder of this test, so none can be left unnoticed.
@@ -24,8 +24,7 @@ protected:
   }
 
   HRESULT Convert(const std::wstring& input, const std::wstring& output, IConvertCallback& callback,
-                  const CONVOPTIONS* options = nullptr, double* normalize = nullptr, int startMs = -1,
-                  int endMs = -1) {
+                  const CONVOPTIONS* options = nullptr, double* normalize = nullptr, int startMs = -1, int endMs = -1) {
     IConvertSource* source = NewWavSource();
     IConvertDestination* destination = NewWavDestination();
     source->SetFileName(input.c_str());

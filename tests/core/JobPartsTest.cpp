@@ -18,12 +18,14 @@
 #include "TestSupport.h"
 
 namespace {
-std::vector<int16_t> Samples(std::initializer_list<int> values) { return std::vector<int16_t>(values.begin(), values.end()); }
+std::vector<int16_t> Samples(std::initializer_list<int> values) {
+  return std::vector<int16_t>(values.begin(), values.end());
+}
 }  // namespace
 
 TEST(SilenceDetector, LeadingAndTrailingSilenceAcrossBlocks) {
   WAVEFORMATEX stereo = MakePcmFormat(16, 2, 44100);
-  SilenceDetector detector(stereo, 5);  // threshold 1638
+  SilenceDetector detector(stereo, 5);                                       // threshold 1638
   std::vector<int16_t> first = Samples({0, 0, 1638, -1638, 0, 2000, 5, 5});  // third frame is loud
   std::vector<int16_t> second = Samples({3000, 0, 10, 10, -1638, 0});
   detector.Feed(first.data(), 16);
@@ -108,7 +110,8 @@ TEST(TempoAnalyzer, FindsTheBeatOfClicks) {
     }
     UINT32 bytes = static_cast<UINT32>(pcm.size() * 2);
     TempoAnalyzer analyzer(bytes);
-    for (UINT32 at = 0; at < bytes; at += 176400) analyzer.Feed(reinterpret_cast<char*>(pcm.data()) + at, std::min(176400u, bytes - at));
+    for (UINT32 at = 0; at < bytes; at += 176400)
+      analyzer.Feed(reinterpret_cast<char*>(pcm.data()) + at, std::min(176400u, bytes - at));
     EXPECT_NEAR(bpm, analyzer.Estimate(), 1.0);
   }
   TempoAnalyzer tiny(64 * 100);  // shorter than the smallest lag: every score is 0
@@ -131,9 +134,10 @@ TEST(JobSink, RangeLimitCutsTheLastBlockAndStops) {
 }
 
 TEST(MediaLibrary, ScriptText) {
-  EXPECT_EQ(L"On Error Resume Next\r\nDim Player\r\nSet Player = CreateObject(\"WMPlayer.OCX\")\r\n"
-            L"Player.MediaCollection.add(\"C:\\Music\\a.mp3\")",
-            MediaLibraryScript(L"C:\\Music\\a.mp3"));
+  EXPECT_EQ(
+      L"On Error Resume Next\r\nDim Player\r\nSet Player = CreateObject(\"WMPlayer.OCX\")\r\n"
+      L"Player.MediaCollection.add(\"C:\\Music\\a.mp3\")",
+      MediaLibraryScript(L"C:\\Music\\a.mp3"));
 }
 
 TEST(TempoText, TenthsWithATrailingZero) {

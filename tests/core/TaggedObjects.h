@@ -1,4 +1,4 @@
-// WAV sources and destinations wrapped so that they carry tags, for tests of the tag copy and output naming.
+// WAV sources and destinations wrapped for tests: with tags (the tag copy, output naming) or with faults.
 #pragma once
 
 #include <string>
@@ -39,11 +39,11 @@ private:
   ULONG count = 1;
 };
 
-// A WAV destination whose finished file takes a tag, as MP3 and Windows Media outputs do.
-class TaggedDestination : public IConvertDestination {
+// A destination that passes every call to another one; tests override what they change.
+class ForwardingDestination : public IConvertDestination {
 public:
-  explicit TaggedDestination(IConvertDestination* inner) : inner(inner) {}
-  ~TaggedDestination() override { inner->Release(); }
+  explicit ForwardingDestination(IConvertDestination* inner) : inner(inner) {}
+  virtual ~ForwardingDestination() { inner->Release(); }
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override { return inner->QueryInterface(iid, out); }
   ULONG STDMETHODCALLTYPE AddRef() override { return ++count; }
   ULONG STDMETHODCALLTYPE Release() override { return --count; }
@@ -55,10 +55,7 @@ public:
   bool STDMETHODCALLTYPE Open() override { return inner->Open(); }
   bool STDMETHODCALLTYPE Write(UINT32 size, const void* data) override { return inner->Write(size, data); }
   bool STDMETHODCALLTYPE Close() override { return inner->Close(); }
-  bool STDMETHODCALLTYPE GetMetadata(IMetadata** out) override {
-    wchar_t name[MAX_PATH];
-    return inner->GetFileName(name, MAX_PATH) && SUCCEEDED(MetadataCreateMP3(name, out));
-  }
+  bool STDMETHODCALLTYPE GetMetadata(IMetadata** out) override { return inner->GetMetadata(out); }
   bool STDMETHODCALLTYPE SetSource(IConvertSource* src) override { return inner->SetSource(src); }
   bool STDMETHODCALLTYPE EstimateSize(UINT32 bytes, const WAVEFORMATEX* format, UINT32* out) override {
     return inner->EstimateSize(bytes, format, out);
@@ -73,7 +70,19 @@ public:
   }
   void STDMETHODCALLTYPE SetCallback(IConvertCallback* cb) override { inner->SetCallback(cb); }
 
-private:
+protected:
   IConvertDestination* inner;
+
+private:
   ULONG count = 1;
+};
+
+// A WAV destination whose finished file takes a tag, as MP3 and Windows Media outputs do.
+class TaggedDestination : public ForwardingDestination {
+public:
+  using ForwardingDestination::ForwardingDestination;
+  bool STDMETHODCALLTYPE GetMetadata(IMetadata** out) override {
+    wchar_t name[MAX_PATH];
+    return inner->GetFileName(name, MAX_PATH) && SUCCEEDED(MetadataCreateMP3(name, out));
+  }
 };

@@ -77,7 +77,8 @@ BatchOptions ParseArguments(const std::vector<std::wstring>& arguments) {
     } else if (argument == L"--option") {
       std::wstring pair = value(i, argument);
       size_t equals = pair.find(L'=');
-      if (equals == std::wstring::npos || equals == 0) throw UsageError{L"--option takes NAME=VALUE, not '" + pair + L"'"};
+      if (equals == std::wstring::npos || equals == 0)
+        throw UsageError{L"--option takes NAME=VALUE, not '" + pair + L"'"};
       batch.settings.options.emplace_back(pair.substr(0, equals), pair.substr(equals + 1));
     } else if (argument == L"--scheme") {
       batch.settings.scheme = value(i, argument);
@@ -141,7 +142,7 @@ BatchOptions ParseArguments(const std::vector<std::wstring>& arguments) {
 
 // One job's view of the engine: messages go to the console as whole lines, progress is kept for the line.
 class ConsoleCallback : public IConvertCallback {
-public:
+ public:
   ConsoleCallback(std::mutex& consoleLock, std::wstring label, bool overwrite)
       : consoleLock(consoleLock), label(std::move(label)), overwrite(overwrite) {}
   BOOL STDMETHODCALLTYPE ConfirmOverwrite(const wchar_t*) override { return overwrite; }
@@ -164,7 +165,7 @@ public:
   long long range = 0, position = 0;
   bool failed = false;
 
-private:
+ private:
   std::mutex& consoleLock;
   std::wstring label;
   bool overwrite;

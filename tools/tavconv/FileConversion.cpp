@@ -14,7 +14,9 @@ struct Held {
   T* object = nullptr;
 };
 
-void LogError(IConvertCallback& callback, const std::wstring& text) { callback.LogStyled((text + L"\n").c_str(), L"e"); }
+void LogError(IConvertCallback& callback, const std::wstring& text) {
+  callback.LogStyled((text + L"\n").c_str(), L"e");
+}
 
 // Applies the options in order; the destination's own message for a bad value, with the option's name.
 bool ApplyOptions(IConvertDestination* destination, const ConversionSettings& settings, std::wstring& error) {

@@ -19,7 +19,8 @@ DWORD ProcessOfTemporaryName(const std::wstring& name) {
   if (name.compare(0, kPrefixLength, kPrefix) != 0) return 0;
   size_t at = kPrefixLength;
   unsigned long long process = 0;
-  while (at < name.size() && iswdigit(name[at]) && process <= 0xFFFFFFFFull) process = process * 10 + (name[at++] - L'0');
+  while (at < name.size() && iswdigit(name[at]) && process <= 0xFFFFFFFFull)
+    process = process * 10 + (name[at++] - L'0');
   if (at == kPrefixLength || at >= name.size() || name[at] != L'-' || process > 0xFFFFFFFFull) return 0;
   size_t digits = ++at;
   while (at < name.size() && iswdigit(name[at])) ++at;
@@ -44,7 +45,8 @@ std::wstring TemporaryOutputName(const std::wstring& finalPath) {
   static std::atomic<unsigned> sequence{0};
   size_t slash = finalPath.find_last_of(L"\\/");
   size_t dot = finalPath.rfind(L'.');
-  std::wstring extension = dot != std::wstring::npos && (slash == std::wstring::npos || dot > slash) ? finalPath.substr(dot) : L"";
+  std::wstring extension =
+      dot != std::wstring::npos && (slash == std::wstring::npos || dot > slash) ? finalPath.substr(dot) : L"";
   std::wstring name = kPrefix + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(++sequence) + extension;
   std::wstring path = slash == std::wstring::npos ? name : finalPath.substr(0, slash + 1) + name;
   return path.size() < MAX_PATH ? path : std::wstring();

@@ -173,7 +173,7 @@ bool CAIFFConvSource::ReadAll(IPlayCallback* sink) {
     DWORD read = 0;
     if (!ReadFile(file.Get(), buffer.data(), std::min(chunk, left), &read, nullptr)) break;
     read -= read % format.nBlockAlign;  // a frame cut short would shift every channel after it
-    if (read == 0) break;  // the file got shorter: everything it held was delivered
+    if (read == 0) break;               // the file got shorter: everything it held was delivered
     left -= read;
     ConvertSamples(buffer.data(), read, bytesPerSample, littleEndian);
     if (!sink->OnData(buffer.data(), read)) return false;

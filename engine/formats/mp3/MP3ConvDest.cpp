@@ -10,7 +10,8 @@
 #include "PathText.h"
 
 namespace {
-const wchar_t kNotInstalled[] = L"LAME MP3 encoder was not installed, see https://www.quennet.com/tavrel/help/mp3-encoder";
+const wchar_t kNotInstalled[] =
+    L"LAME MP3 encoder was not installed, see https://www.quennet.com/tavrel/help/mp3-encoder";
 constexpr size_t kOptionErrorCapacity = 256;
 
 // The path in the ANSI code page, when every character survives the trip; else the short form when it does.
@@ -88,7 +89,8 @@ bool CMP3ConvDest::Open() {
   unsigned long result = library.initStream(&config, &chunkSamples, &outputSize, &stream);
   if (result != 0) {
     stream = nullptr;
-    return Fail(FormatText(kMessageCapacity, L"Audio codec cannot be initialized (error %d)", static_cast<int>(result)));
+    return Fail(
+        FormatText(kMessageCapacity, L"Audio codec cannot be initialized (error %d)", static_cast<int>(result)));
   }
   streamOpen = true;
   try {
@@ -99,7 +101,8 @@ bool CMP3ConvDest::Open() {
   }
   chunkFill = 0;
   // A library reporting no chunk length, or one that cannot hold a whole frame, could never be fed.
-  if (chunk.size() < mix->OutputChannels() || output.empty()) return Fail(L"Audio codec cannot be initialized (error 0)");
+  if (chunk.size() < mix->OutputChannels() || output.empty())
+    return Fail(L"Audio codec cannot be initialized (error 0)");
   file = _wfopen(fileName, L"wb");
   if (!file) return Fail(L"Output file cannot be opened for writing");
   if (mix->MixesDown()) LogInfo(L"The %d channels are mixed down to stereo for MP3", format.nChannels);

@@ -14,7 +14,7 @@
 LameConfig BuildLameConfig(const MP3SETTINGS& settings, const WAVEFORMATEX& input);
 
 class CMP3ConvDest : public CDefConvertDestination {
-public:
+ public:
   CMP3ConvDest();
   ~CMP3ConvDest() override;
 
@@ -31,7 +31,7 @@ public:
   static IConvertDestination* Create() { return new CMP3ConvDest(); }
   MP3SETTINGS& Settings() { return settings.settings; }
 
-private:
+ private:
   // Converts input frames to 16-bit mono or stereo at the end of the chunk buffer.
   void AppendFrames(const unsigned char* data, UINT32 frames);
   bool EncodeChunk(const short* samples, DWORD count);

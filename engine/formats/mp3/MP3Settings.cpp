@@ -61,16 +61,22 @@ LRESULT Send(HWND window, int id, UINT message, WPARAM wParam = 0, LPARAM lParam
   return SendDlgItemMessageW(window, id, message, wParam, lParam);
 }
 
-const int kFlagBoxes[] = {IDC_MP3_JOINT_STEREO, IDC_MP3_CRC, IDC_MP3_ISO, IDC_MP3_ORIGINAL, IDC_MP3_COPYRIGHT,
-                          IDC_MP3_PRIVATE};
+const int kFlagBoxes[] = {IDC_MP3_JOINT_STEREO, IDC_MP3_CRC,       IDC_MP3_ISO,
+                          IDC_MP3_ORIGINAL,     IDC_MP3_COPYRIGHT, IDC_MP3_PRIVATE};
 uint32_t* FlagOf(MP3SETTINGS& settings, int box) {
   switch (box) {
-    case IDC_MP3_JOINT_STEREO: return &settings.jointStereo;
-    case IDC_MP3_CRC: return &settings.crc;
-    case IDC_MP3_ISO: return &settings.strictIso;
-    case IDC_MP3_ORIGINAL: return &settings.originalBit;
-    case IDC_MP3_COPYRIGHT: return &settings.copyrightBit;
-    default: return &settings.privateBit;
+    case IDC_MP3_JOINT_STEREO:
+      return &settings.jointStereo;
+    case IDC_MP3_CRC:
+      return &settings.crc;
+    case IDC_MP3_ISO:
+      return &settings.strictIso;
+    case IDC_MP3_ORIGINAL:
+      return &settings.originalBit;
+    case IDC_MP3_COPYRIGHT:
+      return &settings.copyrightBit;
+    default:
+      return &settings.privateBit;
   }
 }
 }  // namespace
@@ -158,9 +164,12 @@ bool SetMp3Option(MP3SETTINGS& settings, const wchar_t* name, const wchar_t* val
     return true;
   }
   const std::pair<const wchar_t*, uint32_t MP3SETTINGS::*> switches[] = {
-      {L"joint-stereo", &MP3SETTINGS::jointStereo}, {L"iso", &MP3SETTINGS::strictIso},
-      {L"crc", &MP3SETTINGS::crc},                  {L"original", &MP3SETTINGS::originalBit},
-      {L"copyright", &MP3SETTINGS::copyrightBit},   {L"private", &MP3SETTINGS::privateBit},
+      {L"joint-stereo", &MP3SETTINGS::jointStereo},
+      {L"iso", &MP3SETTINGS::strictIso},
+      {L"crc", &MP3SETTINGS::crc},
+      {L"original", &MP3SETTINGS::originalBit},
+      {L"copyright", &MP3SETTINGS::copyrightBit},
+      {L"private", &MP3SETTINGS::privateBit},
   };
   for (const auto& [option, field] : switches) {
     if (!EqualNoCase(name, option)) continue;
@@ -230,8 +239,9 @@ void CMP3Settings::ShowMode(uint32_t mode) {
   int selected = 0;
   for (size_t i = 0; i < offered; ++i) {
     uint32_t rate = kResampleRates[i];
-    std::wstring text = rate ? FormatText(64, L"%d,%03d Hz", static_cast<int>(rate / 1000), static_cast<int>(rate % 1000))
-                             : LoadEngineString(IDS_AUTOMATIC_DETECTION);
+    std::wstring text =
+        rate ? FormatText(64, L"%d,%03d Hz", static_cast<int>(rate / 1000), static_cast<int>(rate % 1000))
+             : LoadEngineString(IDS_AUTOMATIC_DETECTION);
     LRESULT item = Send(window, IDC_MP3_RESAMPLE, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
     Send(window, IDC_MP3_RESAMPLE, CB_SETITEMDATA, static_cast<WPARAM>(item), rate);
     if (rate == settings.resampleRate) selected = static_cast<int>(item);
@@ -256,7 +266,8 @@ void CMP3Settings::ReadControls() {
   if (position >= steps.size()) position = steps.size() - 1;
   (settings.IsVbr() ? settings.vbrQuality : settings.bitrate) = steps[position];
   LRESULT item = Send(window, IDC_MP3_RESAMPLE, CB_GETCURSEL);
-  settings.resampleRate = item == CB_ERR ? 0 : static_cast<uint32_t>(Send(window, IDC_MP3_RESAMPLE, CB_GETITEMDATA, item));
+  settings.resampleRate =
+      item == CB_ERR ? 0 : static_cast<uint32_t>(Send(window, IDC_MP3_RESAMPLE, CB_GETITEMDATA, item));
 }
 
 void CMP3Settings::OnCommand(int id, int code) {

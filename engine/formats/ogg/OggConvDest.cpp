@@ -24,11 +24,16 @@ constexpr size_t kOptionErrorCapacity = 256;
 // right first and the bass channel fourth. The input channel that each Vorbis channel takes:
 std::vector<int> VorbisChannelSources(int channels) {
   switch (channels) {
-    case 3: return {0, 2, 1};
-    case 5: return {0, 2, 1, 3, 4};
-    case 6: return {0, 2, 1, 4, 5, 3};
-    case 7: return {0, 2, 1, 5, 6, 4, 3};
-    case 8: return {0, 2, 1, 6, 7, 4, 5, 3};
+    case 3:
+      return {0, 2, 1};
+    case 5:
+      return {0, 2, 1, 3, 4};
+    case 6:
+      return {0, 2, 1, 4, 5, 3};
+    case 7:
+      return {0, 2, 1, 5, 6, 4, 3};
+    case 8:
+      return {0, 2, 1, 6, 7, 4, 5, 3};
     default: {
       std::vector<int> same(static_cast<size_t>(channels));
       for (int channel = 0; channel < channels; ++channel) same[static_cast<size_t>(channel)] = channel;
@@ -77,7 +82,8 @@ bool COggConvDest::Open() {
   if (!CDefConvertDestination::Open()) return false;
   const wchar_t kWidths[] = L"Source file must have either 8, 16, 24 or 32 bits/sample";
   const WORD bits = format.wBitsPerSample;
-  if (format.wFormatTag != WAVE_FORMAT_PCM || (bits != 8 && bits != 16 && bits != 24 && bits != 32)) return Fail(kWidths);
+  if (format.wFormatTag != WAVE_FORMAT_PCM || (bits != 8 && bits != 16 && bits != 24 && bits != 32))
+    return Fail(kWidths);
   sampleWidth = bits / 8;
   // The encoder is set up before the file exists, so settings it refuses leave no empty file behind.
   if (!SetUpEncoder()) return false;

@@ -60,7 +60,7 @@ class COggConvDest : public CDefConvertDestination {
   bool writeFailed = false;
   DWORD writeError = 0;
   int frameBytes = 0;
-  int sampleWidth = 0;                // bytes per input sample
-  std::vector<int> channelSources;    // input channel of each Vorbis channel
-  std::string partialFrame;  // the start of a frame that the next write completes
+  int sampleWidth = 0;              // bytes per input sample
+  std::vector<int> channelSources;  // input channel of each Vorbis channel
+  std::string partialFrame;         // the start of a frame that the next write completes
 };

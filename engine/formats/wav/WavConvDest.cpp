@@ -161,8 +161,7 @@ bool CWavConvDest::Write(UINT32 size, const void* data) {
   framesWritten += size / format.nBlockAlign;
   if (!stage1.IsOpen()) return WriteData(data, size);
   if (!stage1.Feed(size, data)) {
-    if (!writeFailed)
-      LogError(L"PCM buffer conversion failed (ACM error %d)", static_cast<int>(stage1.lastError));
+    if (!writeFailed) LogError(L"PCM buffer conversion failed (ACM error %d)", static_cast<int>(stage1.lastError));
     return false;
   }
   return true;
@@ -176,8 +175,7 @@ bool CWavConvDest::Close() {
     // before the file is finished.
     for (ACMconverter* stage : {&stage1, &stage2}) {
       if (finished && stage->IsOpen() && !stage->Finish()) {
-        if (!writeFailed)
-          LogError(L"PCM buffer conversion failed (ACM error %d)", static_cast<int>(stage->lastError));
+        if (!writeFailed) LogError(L"PCM buffer conversion failed (ACM error %d)", static_cast<int>(stage->lastError));
         finished = false;
       }
     }

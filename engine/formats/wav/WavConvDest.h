@@ -45,10 +45,10 @@ class CWavConvDest : public CDefConvertDestination {
   CWAVSettings settings;
   CFileStream file;
   bool dataOpen = false;
-  bool writeFailed = false;            // the reason has been logged
-  unsigned long long dataStart = 0;    // file position of the "data" payload
-  unsigned long long dataBytes = 0;    // bytes written to it
+  bool writeFailed = false;             // the reason has been logged
+  unsigned long long dataStart = 0;     // file position of the "data" payload
+  unsigned long long dataBytes = 0;     // bytes written to it
   unsigned long long factPosition = 0;  // of the frame count, 0 for PCM files (they have no "fact" chunk)
-  DWORD outputRate = 0;                // sample rate of the file, for its frame count
+  DWORD outputRate = 0;                 // sample rate of the file, for its frame count
   WAVSETTINGS current;
 };

@@ -18,12 +18,14 @@ struct Call {
 
 struct Record {
   std::vector<uint8_t> bytes;
-  uint32_t U32(size_t at) const { return bytes[at] | bytes[at + 1] << 8 | bytes[at + 2] << 16 | static_cast<uint32_t>(bytes[at + 3]) << 24; }
+  uint32_t U32(size_t at) const {
+    return bytes[at] | bytes[at + 1] << 8 | bytes[at + 2] << 16 | static_cast<uint32_t>(bytes[at + 3]) << 24;
+  }
   int32_t I32(size_t at) const { return static_cast<int32_t>(U32(at)); }
 };
 
 class Mp3EncoderProtocol : public testing::Test {
-protected:
+ protected:
   void SetUp() override {
     WritePString(L"MP3", nullptr, nullptr);
     log = temp / L"calls.log";
@@ -66,7 +68,8 @@ protected:
   Record ConfigOf(const Call& init) {
     Record record;
     const std::string& hex = init.arguments.at(0);
-    for (size_t i = 0; i + 1 < hex.size(); i += 2) record.bytes.push_back(static_cast<uint8_t>(std::stoi(hex.substr(i, 2), nullptr, 16)));
+    for (size_t i = 0; i + 1 < hex.size(); i += 2)
+      record.bytes.push_back(static_cast<uint8_t>(std::stoi(hex.substr(i, 2), nullptr, 16)));
     return record;
   }
 
@@ -106,9 +109,27 @@ TEST_F(Mp3EncoderProtocol, ConfigurationRecordPerMode) {
     uint32_t vbr;
   } cases[] = {
       {"ABR default", {}, 2, 0, 0, 128000, 1, 3, 4, 1},
-      {"CBR 192 stereo", {{L"vbr-mode", L"cbr"}, {L"bitrate", L"192"}, {L"joint-stereo", L"off"}}, 2, 192, 320, 0, 0, 3, -1, 0},
+      {"CBR 192 stereo",
+       {{L"vbr-mode", L"cbr"}, {L"bitrate", L"192"}, {L"joint-stereo", L"off"}},
+       2,
+       192,
+       320,
+       0,
+       0,
+       3,
+       -1,
+       0},
       {"VBR 100 mono", {{L"vbr-mode", L"vbr"}, {L"vbr-quality", L"100"}}, 1, 0, 320, 0, 3, 0, 1, 1},
-      {"fast VBR 10", {{L"vbr-mode", L"fastvbr"}, {L"vbr-quality", L"10"}, {L"max-bitrate", L"256kbps"}}, 2, 0, 256, 0, 1, 9, 2, 1},
+      {"fast VBR 10",
+       {{L"vbr-mode", L"fastvbr"}, {L"vbr-quality", L"10"}, {L"max-bitrate", L"256kbps"}},
+       2,
+       0,
+       256,
+       0,
+       1,
+       9,
+       2,
+       1},
   };
   for (const Case& c : cases) {
     IConvertDestination* destination = NewMp3();
@@ -147,8 +168,12 @@ TEST_F(Mp3EncoderProtocol, ConfigurationRecordPerMode) {
 }
 
 TEST_F(Mp3EncoderProtocol, FlagsAndResampling) {
-  IConvertDestination* destination = NewMp3({{L"crc", nullptr}, {L"original", L"on"}, {L"copyright", L"ON"},
-                                             {L"private", L""}, {L"iso", L"on"}, {L"sample-rate", L"24kHz"}});
+  IConvertDestination* destination = NewMp3({{L"crc", nullptr},
+                                             {L"original", L"on"},
+                                             {L"copyright", L"ON"},
+                                             {L"private", L""},
+                                             {L"iso", L"on"},
+                                             {L"sample-rate", L"24kHz"}});
   RecordingCallback callback;
   ASSERT_TRUE(Encode(destination, PcmFormat(16, 2, 44100), std::string(64, '\0'), {64}, callback));
   destination->Release();
@@ -287,10 +312,12 @@ TEST_F(Mp3EncoderProtocol, LibraryFailuresAndLoading) {
   // The converter application's App Paths folder is the second place to look.
   std::wstring elsewhere = temp / L"app";
   CreateDirectoryW(elsewhere.c_str(), nullptr);
-  ASSERT_TRUE(CopyFileW((ProgramFolder() + L"\\fake_lame_enc.dll").c_str(), (elsewhere + L"\\lame_enc.dll").c_str(), FALSE));
+  ASSERT_TRUE(
+      CopyFileW((ProgramFolder() + L"\\fake_lame_enc.dll").c_str(), (elsewhere + L"\\lame_enc.dll").c_str(), FALSE));
   HKEY key = nullptr;
-  ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\tavcore.exe",
-                                           0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr));
+  ASSERT_EQ(ERROR_SUCCESS,
+            RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\tavcore.exe",
+                            0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr));
   RegSetValueExW(key, L"Path", 0, REG_SZ, reinterpret_cast<const BYTE*>(elsewhere.c_str()),
                  static_cast<DWORD>((elsewhere.size() + 1) * sizeof(wchar_t)));
   RegCloseKey(key);

@@ -15,7 +15,7 @@ constexpr int kMode = 1201, kSlider = 1202, kSliderMin = 1203, kSliderMax = 1204
               kResample = 1207, kJointStereo = 1208, kCrc = 1209, kSetDefault = 1039;
 
 class Mp3Settings : public testing::Test {
-protected:
+ protected:
   void SetUp() override { WritePString(L"MP3", nullptr, nullptr); }
   void TearDown() override { WritePString(L"MP3", nullptr, nullptr); }
 
@@ -54,8 +54,8 @@ TEST_F(Mp3Settings, OptionsAndTheirTexts) {
     const wchar_t* name;
     const wchar_t* value;
     bool accepted;
-    const wchar_t* error;   // expected text when refused
-    const wchar_t* after;   // settings text afterwards, or null
+    const wchar_t* error;  // expected text when refused
+    const wchar_t* after;  // settings text afterwards, or null
   } cases[] = {
       {L"bitrate", L"128000bps", true, L"", L"ABR 128 kbps"},
       {L"bitrate", L"192KBPS", true, L"", L"ABR 192 kbps"},
@@ -63,8 +63,10 @@ TEST_F(Mp3Settings, OptionsAndTheirTexts) {
       {L"bitrate", L"128 kbps", false, number, L"ABR 160 kbps"},
       {L"bitrate", nullptr, false, number, nullptr},
       {L"vbr-mode", L"VBR", true, L"", L"VBR Quality 70%"},
-      {L"vbr-quality", L"75", false, L"Value must be a number between 10 and 100 (and must be divisible by 10)", nullptr},
-      {L"vbr-quality", L"110", false, L"Value must be a number between 10 and 100 (and must be divisible by 10)", nullptr},
+      {L"vbr-quality", L"75", false, L"Value must be a number between 10 and 100 (and must be divisible by 10)",
+       nullptr},
+      {L"vbr-quality", L"110", false, L"Value must be a number between 10 and 100 (and must be divisible by 10)",
+       nullptr},
       {L"vbr-quality", L"90", true, L"", L"VBR Quality 90%"},
       {L"sample-rate", L"48kHz", true, L"", L"VBR Quality 90%; 48 kHz"},
       // Rates and bit rates that MPEG audio does not have used to be taken and then ignored by the encoder.
@@ -163,9 +165,10 @@ TEST_F(Mp3Settings, DialogFollowsTheMode) {
     Click(dialog, IDOK);
   });
   EXPECT_TRUE(mp3->ShowSettings(nullptr, nullptr));
-  EXPECT_EQ((std::vector<std::wstring>{L"CBR - Constant Bitrate", L"VBR - Variable Bitrate",
-                                       L"ABR - Average Bitrate [recommended]", L"Fast VBR - Variable Bitrate [Fast Mode]"}),
-            modes);
+  EXPECT_EQ(
+      (std::vector<std::wstring>{L"CBR - Constant Bitrate", L"VBR - Variable Bitrate",
+                                 L"ABR - Average Bitrate [recommended]", L"Fast VBR - Variable Bitrate [Fast Mode]"}),
+      modes);
   EXPECT_EQ(L"Bit rate:", abrLabel);
   EXPECT_EQ(L"8 kBits / sec.", abrMin);
   EXPECT_EQ(L"320 kbps", abrMax);

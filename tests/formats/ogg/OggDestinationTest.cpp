@@ -148,9 +148,12 @@ TEST_F(OggDestination, OptionsAndSettingsText) {
   // A value that is not what the option takes is refused with a reason and changes nothing; it used to
   // become 0, the nearest limit, or "yes".
   const std::pair<const wchar_t*, const wchar_t*> refused[] = {
-      {L"quality", L"abc"},      {L"quality", L"150"},        {L"quality", L"-1"},         {L"quality", L"40%"},
-      {L"quality", L""},         {L"quality-based", L"maybe"}, {L"avg-bitrate", L"20"},    {L"avg-bitrate", L"1000"},
-      {L"min-bitrate", L"10"},   {L"max-bitrate", L"99999999999"}, {L"max-bitrate", L"fast"},
+      {L"quality", L"abc"},      {L"quality", L"150"},
+      {L"quality", L"-1"},       {L"quality", L"40%"},
+      {L"quality", L""},         {L"quality-based", L"maybe"},
+      {L"avg-bitrate", L"20"},   {L"avg-bitrate", L"1000"},
+      {L"min-bitrate", L"10"},   {L"max-bitrate", L"99999999999"},
+      {L"max-bitrate", L"fast"},
   };
   for (const auto& [name, value] : refused) {
     IConvertDestination* destination = NewOggDestination();

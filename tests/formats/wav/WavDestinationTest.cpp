@@ -190,8 +190,8 @@ TEST(WavDestination, BlockCodecsKeepEveryFrame) {
     DWORD rate;
     size_t frames;
   } cases[] = {
-      {L"IMA ADPCM", 1, 8000, 8000},  {L"IMA ADPCM", 2, 44100, 44100}, {L"IMA ADPCM", 1, 22050, 22049},
-      {L"IMA ADPCM", 2, 11025, 777},  {L"IMA ADPCM", 2, 22050, 1},     {L"GSM 6.10", 1, 8000, 20000},
+      {L"IMA ADPCM", 1, 8000, 8000}, {L"IMA ADPCM", 2, 44100, 44100}, {L"IMA ADPCM", 1, 22050, 22049},
+      {L"IMA ADPCM", 2, 11025, 777}, {L"IMA ADPCM", 2, 22050, 1},     {L"GSM 6.10", 1, 8000, 20000},
       {L"GSM 6.10", 1, 8000, 321},
   };
   for (const Case& c : cases) {

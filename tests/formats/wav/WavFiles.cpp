@@ -141,8 +141,8 @@ bool Encode(IConvertDestination* destination, const std::wstring& path, const WA
 }
 
 void ExpectDamagedFilesRefused(IConvertSource* source, const std::vector<DamagedFile>& files,
-                               const std::wstring& badPath, const std::wstring& goodPath, const std::wstring& missingPath,
-                               const wchar_t* missingMessage) {
+                               const std::wstring& badPath, const std::wstring& goodPath,
+                               const std::wstring& missingPath, const wchar_t* missingMessage) {
   for (const DamagedFile& file : files) {
     RecordingCallback log;
     source->SetCallback(&log);

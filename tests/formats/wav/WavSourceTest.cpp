@@ -35,8 +35,8 @@ std::string Ima(WORD channels, DWORD rate, WORD blockAlign, WORD samplesPerBlock
 // The seven standard coefficient pairs follow the block length and the count.
 std::string MsAdpcm(WORD channels, DWORD rate, WORD blockAlign, WORD samplesPerBlock, WORD coefficients,
                     size_t keptWords = 16) {
-  std::vector<WORD> extra = {samplesPerBlock, coefficients, 256, 0, 512, 0xFF00, 0, 0, 192, 64, 240, 0, 460,
-                             0xFF30, 392, 0xFF18};
+  std::vector<WORD> extra = {samplesPerBlock, coefficients, 256,   0, 512, 0xFF00, 0, 0, 192, 64, 240, 0, 460,
+                             0xFF30,          392,          0xFF18};
   extra.resize(keptWords);
   return Compressed(WAVE_FORMAT_ADPCM, channels, rate, blockAlign, 4, extra);
 }
@@ -60,8 +60,8 @@ std::vector<DamagedFile> DamagedFiles() {
       {"empty data", RiffWave(fmt + Chunk("data", "")), kZeroLength},
       {"no data chunk", RiffWave(fmt), kZeroLength},
       {"no fmt chunk", RiffWave(Chunk("data", samples)), kZeroLength},
-      {"chunk before the data past the file", RiffWave(fmt + Chunk("LIST", "INFO").replace(7, 1, "\x7F") + Chunk("data", samples)),
-       kInvalid},
+      {"chunk before the data past the file",
+       RiffWave(fmt + Chunk("LIST", "INFO").replace(7, 1, "\x7F") + Chunk("data", samples)), kInvalid},
       {"fmt shorter than 16 bytes", RiffWave(Chunk("fmt ", FormatChunkPayload(pcm, 14)) + Chunk("data", samples)),
        kInvalid},
       {"block align 0", RiffWave(Chunk("fmt ", FormatChunkPayload(noAlign)) + Chunk("data", samples)), kInvalid},
@@ -129,8 +129,8 @@ TEST(WavSource, LenientHeadersReadAsOtherToolsReadThem) {
       {"sizes 0", sized(0, 0), samples, 16},
       {"sox writing to a pipe", sized(0x7FFFF024, 0x7FFFF000), samples, 16},
       {"RIFF size short of the data", RiffWave(fmt + Chunk("data", samples), 4 + fmt.size() + 100), samples, 16},
-      {"data size past the file", sized(static_cast<uint32_t>(4 + fmt.size() + 8 + samples.size()),
-                                        static_cast<uint32_t>(samples.size() + 111)),
+      {"data size past the file",
+       sized(static_cast<uint32_t>(4 + fmt.size() + 8 + samples.size()), static_cast<uint32_t>(samples.size() + 111)),
        samples, 16},
       {"byte rate 0", RiffWave(Chunk("fmt ", FormatChunkPayload(noRate)) + Chunk("data", samples)), samples, 16},
       {"7-bit samples in bytes", RiffWave(Chunk("fmt ", FormatChunkPayload(sevenBit)) + Chunk("data", eightBitSamples)),
@@ -151,8 +151,8 @@ TEST(WavSource, LenientHeadersReadAsOtherToolsReadThem) {
 TEST(WavSource, PositionsBeyond2GB) {
   TempFolder temp;
   WAVEFORMATEX format = PcmFormat(8, 1, 8000);
-  std::string header = RiffWave(Chunk("fmt ", FormatChunkPayload(format)) + "data" + std::string(4, '\xFF'),
-                                0xFFFFFFFF);
+  std::string header =
+      RiffWave(Chunk("fmt ", FormatChunkPayload(format)) + "data" + std::string(4, '\xFF'), 0xFFFFFFFF);
   const unsigned long long offset = 270000ull * 8;  // 270 s of 8000 bytes per second: 2,160,000,000 bytes
   std::string marker = PcmSignal(format, 8000);
   std::wstring path = temp / L"sparse.wav";
