@@ -222,6 +222,11 @@ TEST_F(WindowModeTest, CancelWhileWritingStopsTheJob) {
   FinishedWindowCloser closer;
   EXPECT_EQ(RunWith({L"/C", L"Wave", WriteList({one, two})}), 1);
   EXPECT_FALSE(FileExists(OutputOf(two)));
+  EXPECT_EQ("old", ReadFileBytes(OutputOf(one))) << "a cancelled conversion leaves the existing file as it was";
+  WIN32_FIND_DATAW found;
+  HANDLE search = FindFirstFileW((folder / L"~tavconv*").c_str(), &found);
+  EXPECT_EQ(INVALID_HANDLE_VALUE, search) << "the partial output is removed";
+  if (search != INVALID_HANDLE_VALUE) FindClose(search);
   EXPECT_GT(closer.result.position, 0);
   EXPECT_LT(closer.result.position, closer.result.rangeHigh) << "the job ran to the end after Cancel";
   EXPECT_EQ(closer.result.log.back().text, L"0 files converted, 2 not converted.");
