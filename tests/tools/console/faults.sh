@@ -1,13 +1,13 @@
-#!/ bin / bash
-#The converter where users lost files or were told that broken output was fine, run under Wine as a user
-#runs it : mistyped playlists, failing encoders over existing files, a killed conversion, a full disk,
-#nothing to convert, damaged headers, bad option values, and more channels than an encoder takes.
-#Usage : faults.sh WINE_RUN TAVCONV_EXE WORK_FOLDER
+#!/bin/bash
+# The converter where users lost files or were told that broken output was fine, run under Wine as a user
+# runs it: mistyped playlists, failing encoders over existing files, a killed conversion, a full disk,
+# nothing to convert, damaged headers, bad option values, and more channels than an encoder takes.
+# Usage: faults.sh WINE_RUN TAVCONV_EXE WORK_FOLDER
 set -uo pipefail
 run=$1 exe=$2 work=$3
 here=$(cd "$(dirname "$0")" && pwd)
 rm -rf "$work" && mkdir -p "$work" && cd "$work" || exit 1
-#shellcheck source = checks.sh
+# shellcheck source=checks.sh
 source "$here/checks.sh"
 mkdir -p in out
 check "sample 1" 0 sample in/song1.wav 2
@@ -31,7 +31,7 @@ grep -q 'song2.wav' out/p/LIST.M3U || fail "playlist in capitals: out/p/LIST.M3U
 echo "== an encoder that fails leaves the existing output as it was"
 check "first output" 0 convert --to Wave --scheme 'out\o\<sourcename>' in/song1.wav
 good=$(md5sum <out/o/song1.wav)
-#The platform's Microsoft ADPCM codec here decodes only.
+# The platform's Microsoft ADPCM codec here decodes only.
 check "failing codec over it" 1 convert --to Wave --overwrite --option "wave-codec=Microsoft ADPCM" \
   --scheme 'out\o\<sourcename>' in/song1.wav
 expect_same "failing codec over it" out/o/song1.wav "$good"
@@ -43,25 +43,24 @@ mkdir -p out/k && cp in/song2.wav out/k/long.wav
 before=$(md5sum <out/k/long.wav)
 users=$(dirname "$run")/wine/prefix/drive_c/users
 "$run" "$exe" convert --to Wave --overwrite --normalize --scheme 'out\k\<sourcename>' in/long.wav >/dev/null 2>&1 &
-for _ in $(seq 1 400);
-do [-n "$(leftovers out/k)"] && break;
-sleep 0.05;
-done if[-z "$(leftovers out/k)"];
-then fail "killed conversion: the conversion never started" else pkill - 9 - f 'tavconv.exe convert';
-wait sleep 1 expect_same "killed conversion" out / k /
-        long.wav "$before"[-z "$(find " $users " -name 'ana*.tmp' 2>/dev/null)"] ||
-    fail "killed conversion: the two-pass file is left"[-n "$(leftovers out/k)"] ||
-    fail "killed conversion: the temporary output vanished (the kill came too late?)" check
-         "next run" 0 convert-- to Wave-- scheme 'out\k\<sourcename>' in /
-        song2.wav[-z "$(leftovers out/k)"] ||
-    fail "next run: the killed run's temporary output is still there" fi
+for _ in $(seq 1 400); do [ -n "$(leftovers out/k)" ] && break; sleep 0.05; done
+if [ -z "$(leftovers out/k)" ]; then
+  fail "killed conversion: the conversion never started"
+else
+  pkill -9 -f 'tavconv.exe convert' ; wait
+  sleep 1
+  expect_same "killed conversion" out/k/long.wav "$before"
+  [ -z "$(find "$users" -name 'ana*.tmp' 2>/dev/null)" ] || fail "killed conversion: the two-pass file is left"
+  [ -n "$(leftovers out/k)" ] || fail "killed conversion: the temporary output vanished (the kill came too late?)"
+  check "next run" 0 convert --to Wave --scheme 'out\k\<sourcename>' in/song2.wav
+  [ -z "$(leftovers out/k)" ] || fail "next run: the killed run's temporary output is still there"
+fi
 
-            echo "== a full disk is a failure, with nothing left on it" if mkdir -
-        p out / full&& mount - t tmpfs - o size = 128k tmpfs out / full 2 > / dev / null; then
-#A minute of audio : 10 MB as Wave, about 1 MB as MP3 and 200 KB as Ogg Vorbis.
+echo "== a full disk is a failure, with nothing left on it"
+if mkdir -p out/full && mount -t tmpfs -o size=128k tmpfs out/full 2>/dev/null; then
+  # A minute of audio: 10 MB as Wave, about 1 MB as MP3 and 200 KB as Ogg Vorbis.
   check "sample 60 s" 0 sample in/minute.wav 60
-  for format in Wave MP3 "Ogg Vorbis" AIFF;
-do
+  for format in Wave MP3 "Ogg Vorbis"; do
     check "full disk: $format" 1 convert --to "$format" --scheme 'out\full\<sourcename>' in/minute.wav
     expect_text "full disk: $format" "error"
     expect_text "full disk: $format" "0 converted, 1 failed"
@@ -77,8 +76,7 @@ check "three seconds" 0 sample in/three.wav 3
 check "range after the end" 1 convert --to Wave --range 5000- --scheme 'out\n\<sourcename>' in/three.wav
 expect_text "range after the end" "Nothing to convert"
 sox -q -n -r 44100 -c 2 -b 16 in/silent.wav trim 0 2
-for format in Wave MP3;
-do
+for format in Wave MP3; do
   check "silent, trimmed, $format" 1 convert --to "$format" --trim --scheme 'out\n\<sourcename>' in/silent.wav
   expect_text "silent, trimmed, $format" "Nothing to convert: the file is silent throughout"
 done
