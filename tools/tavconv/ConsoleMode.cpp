@@ -173,10 +173,7 @@ class ConsoleCallback : public IConvertCallback {
 
 // The playlist is written under a temporary name and replaces the old one only when it is complete.
 bool WritePlaylist(const std::wstring& path, const std::vector<std::wstring>& outputs) {
-  // The engine knows playlist kinds by their lower-case extension, which users may write in any case.
-  std::wstring temporary = TemporaryOutputName(path);
-  std::wstring extension = LowerExtension(path);
-  if (!temporary.empty()) temporary = temporary.substr(0, temporary.size() - extension.size()) + extension;
+  std::wstring temporary = TemporaryPlaylistName(path);
   IPlaylist* playlist = nullptr;
   if (temporary.empty() || PlaylistCreateFromFile(temporary.c_str(), &playlist) != S_OK || !playlist) {
     WriteText(stderr, L"error: the playlist cannot be written: " + path + L"\n");

@@ -7,8 +7,9 @@
 #include <cwctype>
 #include <memory>
 #include <set>
-#include <tuple>
 
+#include "FileIdentity.h"
+#include "SafeOutput.h"
 #include "tavcore.h"
 
 namespace {
@@ -17,38 +18,10 @@ bool IsReadable(const std::wstring& path) {
   return ConvGetFormatOf(&row, path.c_str()) == S_OK && row.sourceClass;
 }
 
-struct HandleCloser {
-  void operator()(HANDLE handle) const { CloseHandle(handle); }
-};
 struct SearchCloser {
   void operator()(HANDLE search) const { FindClose(search); }
 };
-using ScopedHandle = std::unique_ptr<void, HandleCloser>;
 using ScopedSearch = std::unique_ptr<void, SearchCloser>;
-
-// What tells files and folders apart whatever path or link reaches them.
-struct FileIdentity {
-  DWORD volume;
-  DWORD indexHigh;
-  DWORD indexLow;
-  bool operator<(const FileIdentity& other) const {
-    return std::tie(volume, indexHigh, indexLow) < std::tie(other.volume, other.indexHigh, other.indexLow);
-  }
-};
-
-// False when the file or folder cannot be opened to ask. Opening follows links, so a link gives its target's
-// identity; backup semantics are what lets a folder be opened at all.
-bool IdentityOf(const std::wstring& path, FileIdentity* identity) {
-  HANDLE opened =
-      CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-  if (opened == INVALID_HANDLE_VALUE) return false;
-  ScopedHandle handle(opened);
-  BY_HANDLE_FILE_INFORMATION information;
-  if (!GetFileInformationByHandle(opened, &information)) return false;
-  *identity = {information.dwVolumeSerialNumber, information.nFileIndexHigh, information.nFileIndexLow};
-  return true;
-}
 
 // One walk below a folder given by the user. Linked folders are followed (users link their music folders
 // together), but a folder or file already reached is never taken again, which also ends link loops.
@@ -98,9 +71,8 @@ bool AddPlaylist(const std::wstring& path, std::vector<std::wstring>& files) {
   std::wstring source = path;
   bool copied = false;
   if (path.compare(path.size() - extension.size(), extension.size(), extension) != 0) {
-    source = path.substr(0, path.size() - extension.size()) + L".tavconv-" + std::to_wstring(GetCurrentProcessId()) +
-             extension;
-    if (!CopyFileW(path.c_str(), source.c_str(), TRUE)) return false;
+    source = TemporaryPlaylistName(path);
+    if (source.empty() || !CopyFileW(path.c_str(), source.c_str(), TRUE)) return false;
     copied = true;
   }
   IPlaylist* playlist = nullptr;

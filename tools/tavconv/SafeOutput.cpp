@@ -8,6 +8,7 @@
 #include <mutex>
 #include <set>
 
+#include "FileIdentity.h"
 #include "UniqueHandles.h"
 
 namespace {
@@ -34,11 +35,6 @@ bool ProcessIsRunning(DWORD process) {
   return WaitForSingleObject(handle.Get(), 0) == WAIT_TIMEOUT;
 }
 
-bool FileIdentity(const std::wstring& path, BY_HANDLE_FILE_INFORMATION& info) {
-  UniqueFile file(CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-  return file && GetFileInformationByHandle(file.Get(), &info);
-}
 }  // namespace
 
 std::wstring TemporaryOutputName(const std::wstring& finalPath) {
@@ -50,6 +46,16 @@ std::wstring TemporaryOutputName(const std::wstring& finalPath) {
   std::wstring name = kPrefix + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(++sequence) + extension;
   std::wstring path = slash == std::wstring::npos ? name : finalPath.substr(0, slash + 1) + name;
   return path.size() < MAX_PATH ? path : std::wstring();
+}
+
+std::wstring TemporaryPlaylistName(const std::wstring& finalPath) {
+  std::wstring path = TemporaryOutputName(finalPath);
+  // The temporary name's only dot is the one before the extension.
+  size_t dot = path.rfind(L'.');
+  size_t slash = path.find_last_of(L"\\/");
+  if (dot != std::wstring::npos && (slash == std::wstring::npos || dot > slash))
+    for (size_t at = dot; at < path.size(); ++at) path[at] = static_cast<wchar_t>(towlower(path[at]));
+  return path;
 }
 
 void RemoveAbandonedOutputs(const std::wstring& folder) {
@@ -74,7 +80,6 @@ void RemoveAbandonedOutputs(const std::wstring& folder) {
 }
 
 bool SameExistingFile(const std::wstring& first, const std::wstring& second) {
-  BY_HANDLE_FILE_INFORMATION a, b;
-  return FileIdentity(first, a) && FileIdentity(second, b) && a.dwVolumeSerialNumber == b.dwVolumeSerialNumber &&
-         a.nFileIndexHigh == b.nFileIndexHigh && a.nFileIndexLow == b.nFileIndexLow;
+  FileIdentity a, b;
+  return IdentityOf(first, &a) && IdentityOf(second, &b) && a == b;
 }

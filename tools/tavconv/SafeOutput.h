@@ -8,6 +8,9 @@
 // writers tell formats apart by it), in the same folder. Empty when it would not fit in a path.
 std::wstring TemporaryOutputName(const std::wstring& finalPath);
 
+// The same for a playlist, with the extension in lower case: the engine knows playlist kinds only so.
+std::wstring TemporaryPlaylistName(const std::wstring& finalPath);
+
 // Deletes the temporary outputs that conversions of processes which no longer run left in the folder (a
 // converter that was killed). Each folder is looked at once per process.
 void RemoveAbandonedOutputs(const std::wstring& folder);

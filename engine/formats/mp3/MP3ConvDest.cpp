@@ -80,8 +80,7 @@ bool CMP3ConvDest::Open() {
   mix.emplace(format);
   if (!mix->Valid())
     return Fail(FormatText(kMessageCapacity, L"Source uses unsupported %d bit samples", format.wBitsPerSample));
-  frameBytes = format.nBlockAlign;
-  partialFrame.clear();
+  joiner.Reset(format.nBlockAlign);
   writeFailed = false;
   if (!library.Load()) return Fail(kNotInstalled);
   LameConfig config = BuildLameConfig(settings.settings, format);
@@ -137,38 +136,29 @@ bool CMP3ConvDest::EncodeChunk(const short* samples, DWORD count) {
 bool CMP3ConvDest::Write(UINT32 size, const void* data) {
   if (!CDefConvertDestination::Write(size, data)) return false;
   if (!streamOpen || !file || writeFailed || (!data && size)) return false;
-  const unsigned char* bytes = static_cast<const unsigned char*>(data);
+  return joiner.Take(static_cast<const unsigned char*>(data), size,
+                     [this](const unsigned char* frames, size_t count) { return EncodeFrames(frames, count); });
+}
+
+bool CMP3ConvDest::EncodeFrames(const unsigned char* bytes, size_t frames) {
   const UINT32 outputChannels = mix->OutputChannels();
   const UINT32 chunkFrames = static_cast<UINT32>(chunk.size()) / outputChannels;
-  // A frame split between two writes is completed from the next one, so channels never change places.
-  if (!partialFrame.empty()) {
-    UINT32 needed = std::min<UINT32>(frameBytes - static_cast<UINT32>(partialFrame.size()), size);
-    partialFrame.insert(partialFrame.end(), bytes, bytes + needed);
-    bytes += needed;
-    size -= needed;
-    if (partialFrame.size() < frameBytes) return true;
-    std::vector<BYTE> frame;
-    frame.swap(partialFrame);
-    if (!Write(frameBytes, frame.data())) return false;
-  }
-  UINT32 frames = size / frameBytes;
-  partialFrame.assign(bytes + static_cast<size_t>(frames) * frameBytes, bytes + size);
   while (frames > 0) {
     if (chunkFill == 0 && frames >= chunkFrames && format.wBitsPerSample == 16 && !mix->MixesDown() &&
         reinterpret_cast<UINT_PTR>(bytes) % alignof(short) == 0) {
       // Whole chunks of 16-bit mono or stereo go to the encoder straight from the caller's buffer.
       if (!EncodeChunk(reinterpret_cast<const short*>(bytes), chunkFrames * outputChannels)) return false;
     } else {
-      UINT32 taken = std::min<UINT32>(frames, chunkFrames - chunkFill / outputChannels);
+      UINT32 taken = static_cast<UINT32>(std::min<size_t>(frames, chunkFrames - chunkFill / outputChannels));
       AppendFrames(bytes, taken);
       if (chunkFill / outputChannels < chunkFrames) return true;
       chunkFill = 0;
       if (!EncodeChunk(chunk.data(), chunkFrames * outputChannels)) return false;
-      bytes += static_cast<size_t>(taken) * frameBytes;
+      bytes += static_cast<size_t>(taken) * format.nBlockAlign;
       frames -= taken;
       continue;
     }
-    bytes += static_cast<size_t>(chunkFrames) * frameBytes;
+    bytes += static_cast<size_t>(chunkFrames) * format.nBlockAlign;
     frames -= chunkFrames;
   }
   return true;
@@ -207,7 +197,7 @@ bool CMP3ConvDest::Close() {
   output.shrink_to_fit();
   chunk.clear();
   chunk.shrink_to_fit();
-  partialFrame.clear();
+  joiner.Reset(0);
   mix.reset();
   library.Unload();
   return finished;

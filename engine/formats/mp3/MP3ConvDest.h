@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "DefConvertDestination.h"
+#include "FrameJoiner.h"
 #include "LameEncoder.h"
 #include "MP3Settings.h"
 #include "StereoMix.h"
@@ -34,13 +35,13 @@ class CMP3ConvDest : public CDefConvertDestination {
  private:
   // Converts input frames to 16-bit mono or stereo at the end of the chunk buffer.
   void AppendFrames(const unsigned char* data, UINT32 frames);
+  bool EncodeFrames(const unsigned char* bytes, size_t frames);
   bool EncodeChunk(const short* samples, DWORD count);
   bool WriteOutput(const void* data, DWORD size);
 
   CMP3Settings settings;
   std::optional<CStereoMix> mix;  // input frames as the encoder takes them
-  UINT32 frameBytes = 0;
-  std::vector<BYTE> partialFrame;  // a frame split between two writes
+  CFrameJoiner joiner;
   bool writeFailed = false;
   std::vector<short> chunk;
   DWORD chunkFill = 0;

@@ -101,7 +101,7 @@ bool COggConvDest::Open() {
   endOfStreamWritten = writeFailed = false;
   frameBytes = format.nBlockAlign;
   channelSources = VorbisChannelSources(format.nChannels);
-  partialFrame.clear();
+  joiner.Reset(frameBytes);
 
   ogg_packet identification, comments, codebooks;
   vorbis_analysis_headerout(&dsp, &comment, &identification, &comments, &codebooks);
@@ -142,22 +142,8 @@ bool COggConvDest::Write(UINT32 size, const void* data) {
     return false;
   }
   if (!data && size) return false;
-  const auto* bytes = static_cast<const unsigned char*>(data);
-  // A frame split between two writes is completed from the next one, so channels never change places.
-  if (!partialFrame.empty()) {
-    size_t needed = std::min<size_t>(frameBytes - partialFrame.size(), size);
-    partialFrame.append(reinterpret_cast<const char*>(bytes), needed);
-    bytes += needed;
-    size -= static_cast<UINT32>(needed);
-    if (static_cast<int>(partialFrame.size()) < frameBytes) return true;
-    std::string frame;
-    frame.swap(partialFrame);
-    if (!EncodeFrames(reinterpret_cast<const unsigned char*>(frame.data()), 1)) return false;
-  }
-  size_t frames = size / frameBytes;
-  if (!EncodeFrames(bytes, frames)) return false;
-  partialFrame.assign(reinterpret_cast<const char*>(bytes) + frames * frameBytes, size - frames * frameBytes);
-  return true;
+  return joiner.Take(static_cast<const unsigned char*>(data), size,
+                     [this](const unsigned char* frames, size_t count) { return EncodeFrames(frames, count); });
 }
 
 bool COggConvDest::EncodeFrames(const unsigned char* bytes, size_t frames) {
@@ -258,7 +244,7 @@ bool COggConvDest::Close() {
     CloseHandle(file);
     file = INVALID_HANDLE_VALUE;
   }
-  partialFrame.clear();
+  joiner.Reset(0);
   return finished;
 }
 

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "DefConvertDestination.h"
+#include "FrameJoiner.h"
 #include "OggSettings.h"
 
 class COggConvDest : public CDefConvertDestination {
@@ -62,5 +63,5 @@ class COggConvDest : public CDefConvertDestination {
   int frameBytes = 0;
   int sampleWidth = 0;              // bytes per input sample
   std::vector<int> channelSources;  // input channel of each Vorbis channel
-  std::string partialFrame;         // the start of a frame that the next write completes
+  CFrameJoiner joiner;
 };

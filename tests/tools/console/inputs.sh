@@ -42,6 +42,7 @@ expect_outputs "m3u8 playlist" out/m3u8 тон.wav
 check "M3U8 playlist" 0 convert --to Wave --scheme 'out\upper\<sourcename>' lists/UPPER.M3U8
 expect_text "M3U8 playlist" "1 converted, 0 failed"
 expect_outputs "M3U8 playlist" out/upper тон.wav
+[ -z "$(leftovers lists)" ] || fail "M3U8 playlist: the copy read in its place is left: $(leftovers lists)"
 expect_outputs "playlist copies removed" lists utf8.m3u8 UPPER.M3U8 Музыка
 
 echo "$failures checks failed"
