@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "MetadataText.h"
+#include "Utf8Text.h"
 
 namespace {
 UINT32 ReadUint32(const std::string& bytes, size_t at) {
@@ -17,10 +18,6 @@ void AppendUint32(std::string& bytes, UINT32 value) {
   for (int shift = 0; shift < 32; shift += 8) bytes += static_cast<char>((value >> shift) & 0xFF);
 }
 
-bool IsUtf8(const std::string& bytes) {
-  return MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0) >
-         0;
-}
 }  // namespace
 
 std::vector<InfoEntry> ReadInfoEntries(RiffBytes& bytes, const RiffChunk& list) {
@@ -60,7 +57,7 @@ bool BuildInfoList(const std::vector<InfoEntry>& entries, std::string* chunk) {
 }
 
 std::wstring DecodeInfoText(const std::string& bytes) {
-  std::wstring text = IsUtf8(bytes) ? WidenUtf8(bytes) : WidenAnsi(bytes);
+  std::wstring text = IsValidUtf8(bytes) ? WidenUtf8(bytes) : WidenAnsi(bytes);
   text.erase(std::find_if(text.rbegin(), text.rend(), [](wchar_t ch) { return ch != L' ' && ch != L'\t'; }).base(),
              text.end());
   return text;

@@ -16,8 +16,6 @@ bool WriteWholeFile(const std::wstring& path, const std::string& bytes);
 // CP_UTF8 for marked text, for unmarked text that is valid UTF-8 with non-ASCII characters, and always when
 // alwaysUtf8 is set; CP_ACP (the system code page) otherwise.
 UINT TakePlaylistEncoding(std::string* text, bool alwaysUtf8);
-// True when the bytes are well-formed UTF-8 (no overlong forms, surrogates or values past U+10FFFF).
-bool IsValidUtf8(const std::string& bytes);
 // Playlists named ".m3u8" (any case) are UTF-8 whatever their bytes, when read and when written.
 bool IsUtf8PlaylistPath(const std::wstring& path);
 
