@@ -70,7 +70,11 @@ TEST_F(WindowModeTest, RefusalsShowOneMessageAndSettleTheListFile) {
       {{L"/Cx", L"Wave", L"LIST"}, "", 2, L"\"/Cx\"", true},
       {{L"/B"}, "", 2, L"/R \"list file\"", true},
       {{L"/C", L"Nonsense", L"LIST"}, "", 2, L"Unknown output format \"Nonsense\"", false},
-      {{L"/C", L"Windows Media", L"LIST"}, "", 1, L"Converting to \"Windows Media\" is not available in this version.", false},
+      {{L"/C", L"Windows Media", L"LIST"},
+       "",
+       1,
+       L"Converting to \"Windows Media\" is not available in this version.",
+       false},
       {{L"/b", L"LIST"}, "", 1, L"Burning audio CDs is not available in this version.", false},
       {{L"/R", L"LIST"}, "", 1, L"Ripping CD tracks is not available in this version.", false},
       {{L"/C", L"Wave", L"LIST"}, nullptr, 1, L"Conversion list file cannot be opened.", false},
@@ -162,9 +166,16 @@ TEST_F(WindowModeTest, OverwriteQuestionDecidesAboutTheExistingOutput) {
     std::string samples = MakeWave(source);
     ASSERT_TRUE(WriteFileBytes(OutputOf(source), "keep me"));
     boxes.shown.clear();
-    boxes.answer = answer;
+    static std::wstring fileDuringQuestion;
+    static int givenAnswer;
+    givenAnswer = answer;
+    boxes.onQuestion = [](const ShownMessage& question) {
+      fileDuringQuestion = TextOf(question.owner, IDC_CURRENT_FILE);
+      return givenAnswer;
+    };
     FinishedWindowCloser closer;
     EXPECT_EQ(RunWith({L"/C", L"Wave", WriteList({source})}), answer == IDYES ? 0 : 1);
+    EXPECT_NE(fileDuringQuestion.find(L"song.wav"), std::wstring::npos) << "the window names the file asked about";
     ASSERT_EQ(boxes.shown.size(), 1u);
     EXPECT_EQ(boxes.shown[0].type & MB_TYPEMASK, static_cast<UINT>(MB_YESNO));
     EXPECT_NE(boxes.shown[0].text.find(OutputOf(source)), std::wstring::npos);

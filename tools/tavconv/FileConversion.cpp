@@ -110,6 +110,8 @@ HRESULT ConvertFile(const std::wstring& input, const ConversionSettings& setting
   // existing file stays as it is until the new one is complete.
   bool replace = false;
   if (PathExists(path)) {
+    // The question is about this file, which the job would name only once it runs.
+    callback.SetCurrentFile(input.substr(input.find_last_of(L"\\/") + 1).c_str(), TRUE);
     if (!callback.ConfirmOverwrite(path.c_str())) {
       LogError(callback, L"Output file already exists");
       return E_FAIL;

@@ -58,6 +58,8 @@ int ConvertList(const std::vector<std::wstring>& paths, const ConversionSettings
   for (int index = 0; index < count && !progress.Cancelled(); ++index) {
     progress.SetFileNumber(index + 1, count);
     progress.AddLogLine(paths[index], L"b");
+    // The window shows the new file before an overwrite question about it can cover it.
+    progress.PumpMessages();
     std::wstring output;
     if (ConvertFile(paths[index], settings, progress, &output) == S_OK) {
       ++converted;
