@@ -78,6 +78,14 @@ struct IConvertSource : public IUnknown {
   virtual ~IConvertSource() = default;
 };
 
+// Reading the PCM of an opened source from any byte position, as often as wanted (for previews); asked for with
+// QueryInterface on the source.
+struct IPositionedSource : public IUnknown {
+  // Copies up to size bytes of the decoded PCM from byte offset `offset` (rounded down to a whole frame) into
+  // buffer; *read receives the count, 0 at the end of the audio. false (logged) when decoding fails.
+  virtual bool STDMETHODCALLTYPE ReadAt(UINT32 offset, void* buffer, UINT32 size, UINT32* read) = 0;
+};
+
 struct IConvertDestination : public IUnknown {
   virtual int STDMETHODCALLTYPE GetFormatIndex() = 0;
   virtual int STDMETHODCALLTYPE SetFormatIndex(int row) = 0;

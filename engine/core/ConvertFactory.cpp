@@ -4,6 +4,7 @@
 #include "AbiGuard.h"
 #include "formats/aiff/AiffConvDest.h"
 #include "formats/aiff/AiffConvSource.h"
+#include "formats/directshow/DirectShowConvSource.h"
 #include "formats/mp3/MP3ConvDest.h"
 #include "formats/ogg/OggConvDest.h"
 #include "formats/wav/WavConvDest.h"
@@ -24,16 +25,13 @@ const ClassEntry<IConvertSource> kSourceClasses[] = {
     {&CLSID_CAIFFConvSource, &CAIFFConvSource::Create},
     {&CLSID_CMIDIConvSource, nullptr},
     {&CLSID_CQCPConvSource, nullptr},
-    {&CLSID_CDirectShowConvSource, nullptr},
+    {&CLSID_CDirectShowConvSource, &CDirectShowConvSource::Create},
 };
 
 const ClassEntry<IConvertDestination> kDestinationClasses[] = {
-    {&CLSID_CAIFFConvDest, &CAIFFConvDest::Create},
-    {&CLSID_CDirectShowConvDest, nullptr},
-    {&CLSID_COggConvDest, &COggConvDest::Create},
-    {&CLSID_CWavConvDest, &CWavConvDest::Create},
-    {&CLSID_CMP3ConvDest, &CMP3ConvDest::Create},
-    {&CLSID_CWMAConvDest, nullptr},
+    {&CLSID_CAIFFConvDest, &CAIFFConvDest::Create}, {&CLSID_CDirectShowConvDest, nullptr},
+    {&CLSID_COggConvDest, &COggConvDest::Create},   {&CLSID_CWavConvDest, &CWavConvDest::Create},
+    {&CLSID_CMP3ConvDest, &CMP3ConvDest::Create},   {&CLSID_CWMAConvDest, nullptr},
 };
 
 template <class Interface, size_t N>
