@@ -9,6 +9,7 @@
 #include "formats/ogg/OggConvDest.h"
 #include "formats/wav/WavConvDest.h"
 #include "formats/wav/WavConvSource.h"
+#include "formats/wma/WMAConvSource.h"
 #include "tavcore.h"
 
 namespace {
@@ -19,7 +20,7 @@ struct ClassEntry {
 };
 
 const ClassEntry<IConvertSource> kSourceClasses[] = {
-    {&CLSID_CWMAConvSource, nullptr},
+    {&CLSID_CWMAConvSource, &CWMAConvSource::Create},
     {&CLSID_CAudioCDTrack, nullptr},
     {&CLSID_CWavConvSource, &CWavConvSource::Create},
     {&CLSID_CAIFFConvSource, &CAIFFConvSource::Create},

@@ -1,9 +1,11 @@
 // The PCM format record of a sample width, channel count and rate.
 #pragma once
 
-#include <mmreg.h>
-#include <mmsystem.h>
 #include <windows.h>
+#include <mmsystem.h>
+#include <mmreg.h>
+
+#include <cstddef>
 
 inline WAVEFORMATEX MakePcmFormat(WORD bits, WORD channels, DWORD rate) {
   WAVEFORMATEX format = {};
@@ -15,3 +17,11 @@ inline WAVEFORMATEX MakePcmFormat(WORD bits, WORD channels, DWORD rate) {
   format.nAvgBytesPerSec = rate * format.nBlockAlign;
   return format;
 }
+
+// The subtype of a WAVE_FORMAT_EXTENSIBLE record that means plain PCM.
+inline constexpr GUID kSubtypePcm = {0x00000001, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71}};
+
+// The PCM format (tag 1) of a wave-format record of `size` bytes that holds integer PCM: tag 1, or the extensible
+// record with the PCM subtype whose valid bits fill its container (more channels or more than 16 bits).
+// false for every other record, and for widths that are not whole bytes up to 32 bits.
+bool PcmFormatOf(const void* record, size_t size, WAVEFORMATEX* out);

@@ -1,9 +1,6 @@
 // The renderer filter and its input pin, written against the platform's filter and pin contracts.
 #include "MyBaseRenderer.h"
 
-#include <ks.h>
-#include <ksmedia.h>
-
 #include <algorithm>
 #include <cstring>
 #include <new>
@@ -14,9 +11,6 @@
 namespace {
 
 const wchar_t kPinName[] = L"In";
-
-// The subtype of a WAVE_FORMAT_EXTENSIBLE record that means plain PCM.
-constexpr GUID kSubtypePcm = {0x00000001, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71}};
 
 void FreeMediaTypeContents(AM_MEDIA_TYPE& type) {
   if (type.cbFormat) CoTaskMemFree(type.pbFormat);
@@ -354,25 +348,7 @@ CMyBaseRenderer::~CMyBaseRenderer() {
 IPin* CMyBaseRenderer::InputPin() { return pin; }
 
 bool CMyBaseRenderer::AcceptedFormat(const AM_MEDIA_TYPE& type, WAVEFORMATEX* out) {
-  if (!IsEqualGUID(type.formattype, FORMAT_WaveFormatEx) || !type.pbFormat || type.cbFormat < sizeof(WAVEFORMATEX) - 2)
-    return false;
-  WAVEFORMATEX fmt = {};
-  std::memcpy(&fmt, type.pbFormat, std::min<ULONG>(type.cbFormat, sizeof(WAVEFORMATEX)));
-  if (fmt.wFormatTag == WAVE_FORMAT_EXTENSIBLE) {
-    // The extensible record carries more than two channels or more than 16 bits: still PCM when its subtype says so.
-    if (type.cbFormat < sizeof(WAVEFORMATEXTENSIBLE)) return false;
-    const auto* extensible = reinterpret_cast<const WAVEFORMATEXTENSIBLE*>(type.pbFormat);
-    if (!IsEqualGUID(extensible->SubFormat, kSubtypePcm)) return false;
-    if (extensible->Samples.wValidBitsPerSample && extensible->Samples.wValidBitsPerSample != fmt.wBitsPerSample)
-      return false;  // samples in a wider container would be taken at the wrong scale
-    fmt.wFormatTag = WAVE_FORMAT_PCM;
-  }
-  if (fmt.wFormatTag != WAVE_FORMAT_PCM) return false;
-  if (fmt.nChannels == 0 || fmt.nSamplesPerSec == 0 || fmt.wBitsPerSample == 0 || fmt.wBitsPerSample % 8 != 0 ||
-      fmt.wBitsPerSample > 32)
-    return false;
-  *out = MakePcmFormat(fmt.wBitsPerSample, fmt.nChannels, fmt.nSamplesPerSec);
-  return true;
+  return IsEqualGUID(type.formattype, FORMAT_WaveFormatEx) && PcmFormatOf(type.pbFormat, type.cbFormat, out);
 }
 
 HRESULT CMyBaseRenderer::QueryInterface(REFIID iid, void** out) {

@@ -9,6 +9,7 @@
 #include "CWavMetadata.h"
 #include "CodecNames.h"
 #include "EngineResources.h"
+#include "PcmFormat.h"
 #include "WaveFormatRules.h"
 
 namespace {
@@ -19,11 +20,21 @@ const wchar_t kInvalid[] = L"File format is invalid or corrupted";
 const wchar_t kMissingCodecHelp[] =
     L"For information on how to install a missing codec, see: https://www.quennet.com/tavrel/help/missing-codec";
 
-// The subtype of a WAVE_FORMAT_EXTENSIBLE record that means plain PCM.
-constexpr GUID kSubtypePcm = {0x00000001, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71}};
-
 DWORD ReadUint32(const BYTE* bytes) {
   return bytes[0] | bytes[1] << 8 | bytes[2] << 16 | static_cast<DWORD>(bytes[3]) << 24;
+}
+
+// The subtype of a WAVE_FORMAT_EXTENSIBLE record that means IEEE floating point.
+constexpr GUID kSubtypeFloat = {0x00000003, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71}};
+constexpr double kFullScale24 = 8388608.0;
+
+// One float sample as 24-bit PCM: beyond full scale clipped, NaN as silence.
+int FloatTo24(double value) {
+  if (!(value == value)) return 0;
+  const double scaled = value * kFullScale24;
+  if (scaled >= kFullScale24 - 1) return 8388607;
+  if (scaled <= -kFullScale24) return -8388608;
+  return static_cast<int>(scaled < 0 ? scaled - 0.5 : scaled + 0.5);
 }
 
 // Byte offset of a start time in PCM of this format, in whole frames.
@@ -46,6 +57,7 @@ bool CWavConvSource::Open() {
   fileFormat.clear();
   dataLeft = factFrames = 0;
   blockFrames = 0;
+  floatBytes = 0;
   if (!file.OpenForReading(fileName)) return Fail(L"Source file cannot be opened");
 
   bool haveFormat = false;
@@ -64,7 +76,22 @@ bool CWavConvSource::Open() {
     dataSize = dataLeft;
     return true;
   }
+  if (header->wFormatTag == WAVE_FORMAT_IEEE_FLOAT) return OpenFloat();
   return OpenDecoder();
+}
+
+// No codec converts floating point, so the source does: to 24-bit PCM, which holds a float's 24-bit mantissa.
+bool CWavConvSource::OpenFloat() {
+  const WAVEFORMATEX* header = AsFormat(fileFormat);
+  floatBytes = header->wBitsPerSample / 8;
+  format = MakePcmFormat(24, header->nChannels, header->nSamplesPerSec);
+  const UINT32 frames = dataLeft / header->nBlockAlign;
+  dataLeft = frames * header->nBlockAlign;
+  const unsigned long long bytes = static_cast<unsigned long long>(frames) * format.nBlockAlign;
+  dataSize =
+      static_cast<UINT32>(std::min<unsigned long long>(bytes, 0xFFFFFFFFull - 0xFFFFFFFFull % format.nBlockAlign));
+  if (dataSize == 0) return Fail(L"Length of audio data is zero");
+  return true;
 }
 
 // Walks the sub-chunks: the first "fmt ", "fact" and "data" are kept. The walk goes by the file's own length,
@@ -116,11 +143,13 @@ bool CWavConvSource::TakeFormatChunk(DWORD size) {
   auto* header = reinterpret_cast<WAVEFORMATEX*>(record.data());
   // The extra bytes a record announces never reach past what the chunk holds.
   header->cbSize = static_cast<WORD>(std::min<size_t>(header->cbSize, record.size() - sizeof(WAVEFORMATEX)));
-  if (header->wFormatTag == WAVE_FORMAT_EXTENSIBLE && header->cbSize >= 22 &&
-      std::memcmp(record.data() + sizeof(WAVEFORMATEX) + 6, &kSubtypePcm, sizeof(GUID)) == 0) {
-    header->wFormatTag = WAVE_FORMAT_PCM;  // extensible PCM (more than 16 bits, more channels) is PCM
+  if (header->wFormatTag == WAVE_FORMAT_EXTENSIBLE && header->cbSize >= 22) {
+    // Extensible PCM or float (more than 16 bits, more channels) is read as its plain form.
+    const BYTE* subtype = record.data() + sizeof(WAVEFORMATEX) + 6;
+    if (std::memcmp(subtype, &kSubtypePcm, sizeof(GUID)) == 0) header->wFormatTag = WAVE_FORMAT_PCM;
+    if (std::memcmp(subtype, &kSubtypeFloat, sizeof(GUID)) == 0) header->wFormatTag = WAVE_FORMAT_IEEE_FLOAT;
   }
-  if (header->wFormatTag == WAVE_FORMAT_PCM) header->cbSize = 0;
+  if (header->wFormatTag == WAVE_FORMAT_PCM || header->wFormatTag == WAVE_FORMAT_IEEE_FLOAT) header->cbSize = 0;
   fileFormat.assign(record.begin(), record.begin() + sizeof(WAVEFORMATEX) + header->cbSize);
   std::wstring reason;
   if (!CheckWaveFormat(fileFormat, reason)) {
@@ -176,6 +205,7 @@ bool CWavConvSource::ReadAll(IPlayCallback* sink) {
   if (!CDefConvertSource::ReadAll(sink)) return false;
   if (dataLeft == 0) return true;
   if (!sink) return false;
+  if (floatBytes) return ReadFloat(sink);
   return acmStream ? ReadCompressed(sink) : ReadPcm(sink);
 }
 
@@ -194,6 +224,46 @@ bool CWavConvSource::ReadPcm(IPlayCallback* sink) {
     if (read == 0) break;
     dataLeft -= static_cast<UINT32>(read);
     if (!sink->OnData(buffer.data(), static_cast<UINT32>(read))) return false;
+  }
+  dataLeft = 0;
+  return true;
+}
+
+bool CWavConvSource::ReadFloat(IPlayCallback* sink) {
+  const WAVEFORMATEX* header = AsFormat(fileFormat);
+  const UINT32 frameBytes = header->nBlockAlign;
+  const UINT32 framesPerRead = kReadChunk / frameBytes + 1;
+  if (startTimeMs > 0) {
+    const UINT32 startFrame = StartBytes(format, startTimeMs) / format.nBlockAlign;
+    const UINT32 offset = static_cast<UINT32>(
+        std::min<unsigned long long>(static_cast<unsigned long long>(startFrame) * frameBytes, dataLeft));
+    if (!file.Skip(offset)) return false;
+    dataLeft -= offset;
+  }
+  std::vector<BYTE> input(static_cast<size_t>(framesPerRead) * frameBytes);
+  std::vector<BYTE> output(static_cast<size_t>(framesPerRead) * format.nBlockAlign);
+  while (dataLeft > 0) {
+    long long read = file.Read(input.data(), std::min<UINT32>(static_cast<UINT32>(input.size()), dataLeft));
+    if (read <= 0) break;
+    const UINT32 samples = static_cast<UINT32>(read / frameBytes) * header->nChannels;
+    if (samples == 0) break;
+    dataLeft -= static_cast<UINT32>(read);
+    BYTE* out = output.data();
+    for (UINT32 i = 0; i < samples; ++i, out += 3) {
+      double value;
+      if (floatBytes == 8) {
+        std::memcpy(&value, input.data() + i * 8, 8);
+      } else {
+        float single;
+        std::memcpy(&single, input.data() + i * 4, 4);
+        value = single;
+      }
+      const int sample = FloatTo24(value);
+      out[0] = static_cast<BYTE>(sample);
+      out[1] = static_cast<BYTE>(sample >> 8);
+      out[2] = static_cast<BYTE>(sample >> 16);
+    }
+    if (!sink->OnData(output.data(), samples * 3)) return false;
   }
   dataLeft = 0;
   return true;
@@ -291,6 +361,7 @@ bool CWavConvSource::Close() {
     acmStreamClose(acmStream, 0);
   }
   acmStream = nullptr;
+  floatBytes = 0;
   file.Close();
   fileFormat.clear();
   return true;

@@ -29,6 +29,8 @@ class CWavConvSource : public CDefConvertSource {
   bool ParseChunks(bool* haveFormat);
   bool TakeFormatChunk(DWORD size);
   bool OpenDecoder();
+  bool OpenFloat();
+  bool ReadFloat(IPlayCallback* sink);
   bool ReadPcm(IPlayCallback* sink);
   bool ReadCompressed(IPlayCallback* sink);
 
@@ -38,5 +40,6 @@ class CWavConvSource : public CDefConvertSource {
   unsigned long long dataOffset = 0;
   UINT32 dataLeft = 0;
   UINT32 factFrames = 0;  // the "fact" chunk's frame count of a compressed file; 0 when it has none
+  UINT32 floatBytes = 0;  // 4 or 8 for floating-point data, 0 otherwise
   DWORD blockFrames = 0;  // frames per block of a block codec, 0 when the codec has no fixed blocks
 };

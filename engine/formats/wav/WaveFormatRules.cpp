@@ -82,6 +82,17 @@ bool CheckWaveFormat(FormatBytes& record, std::wstring& reason) {
     return true;
   }
 
+  if (format->wFormatTag == WAVE_FORMAT_IEEE_FLOAT) {
+    if (format->wBitsPerSample != 32 && format->wBitsPerSample != 64)
+      return Refuse(reason,
+                    FormatText(128, L"Unsupported floating-point sample width: %u bits", format->wBitsPerSample));
+    if (format->nBlockAlign != format->nChannels * format->wBitsPerSample / 8u)
+      return Refuse(reason, FormatText(160, L"The block size of %u bytes does not match %u channels of %u bits",
+                                       format->nBlockAlign, format->nChannels, format->wBitsPerSample));
+    format->nAvgBytesPerSec = format->nSamplesPerSec * format->nBlockAlign;
+    return true;
+  }
+
   if (format->nAvgBytesPerSec == 0) return Refuse(reason, L"The file's byte rate is 0");
   switch (format->wFormatTag) {
     case kImaAdpcm: {

@@ -1,0 +1,36 @@
+// The factory of Windows Media synchronous readers: the SDK's, loaded once, unless a test has replaced it.
+#include "WMSyncReader.h"
+
+#include <atomic>
+
+namespace {
+
+std::atomic<CreateSyncReaderFunction> replacement{nullptr};
+
+HRESULT PlatformFactory(IWMSyncReader** reader) {
+  // Loaded once and kept: readers handed out must never outlive their module.
+  static HMODULE module = LoadLibraryW(L"wmvcore.dll");
+  static const CreateSyncReaderFunction function =
+      module ? reinterpret_cast<CreateSyncReaderFunction>(
+                   reinterpret_cast<void*>(GetProcAddress(module, "WMCreateSyncReader")))
+             : nullptr;
+  if (!module) return HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND);
+  if (!function) return HRESULT_FROM_WIN32(ERROR_PROC_NOT_FOUND);
+  return function(nullptr, 0, reader);
+}
+
+}  // namespace
+
+HRESULT CreateSyncReader(IWMSyncReader** reader) {
+  if (!reader) return E_POINTER;
+  *reader = nullptr;
+  CreateSyncReaderFunction factory = replacement.load();
+  return factory ? factory(nullptr, 0, reader) : PlatformFactory(reader);
+}
+
+bool IsMissingSdk(HRESULT hr) {
+  return hr == HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND) || hr == HRESULT_FROM_WIN32(ERROR_PROC_NOT_FOUND) ||
+         hr == REGDB_E_CLASSNOTREG;
+}
+
+void SetSyncReaderFactory(CreateSyncReaderFunction factory) { replacement.store(factory); }
