@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "FileConversion.h"
+#include "FormatProbe.h"
 #include "ListFile.h"
 #include "ProgressWindow.h"
 #include "resource.h"
@@ -93,7 +94,7 @@ int Run(int argc, wchar_t** argv) {
   settings.formatIndex = FormatIndexByName(argv[2]);
   if (settings.formatIndex < 0) {
     DeleteFileW(listFile.c_str());
-    return Tell(ProgramText(IDS_UNKNOWN_FORMAT, argv[2]), MB_ICONERROR, kBadCommandLine);
+    return Tell(ProgramText(IDS_UNKNOWN_FORMAT, argv[2], WritableFormatNames()), MB_ICONERROR, kBadCommandLine);
   }
   const std::wstring formatName = WritableFormatName(settings.formatIndex);
   if (formatName.empty()) {

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "ConsoleMode.h"
+#include "FormatProbe.h"
 #include "ConsoleText.h"
 #include "SampleFile.h"
 #include "WindowMode.h"
@@ -29,17 +30,37 @@ std::wstring ExtensionList(const CONVFORMAT& format) {
   return list;
 }
 
+const wchar_t* AbilityWord(const FormatAbility& ability, bool hasClass) {
+  if (!hasClass) return L"-";
+  switch (ability.ability) {
+    case Ability::kYes:
+      return L"yes";
+    case Ability::kUnchecked:
+      return L"?";
+    default:
+      return L"no";
+  }
+}
+
+// The table's rows with what this build does with them on this machine: every reader is tried on a sample of
+// its format, every writer opens a file.
 int PrintFormats() {
   wchar_t line[512];
   WriteText(stdout, L" #  Name            Read  Write  Extensions / Description\n");
   for (UINT32 index = 0; index < ConvGetFormatCount(); ++index) {
     CONVFORMAT format;
     if (ConvGetFormatAt(&format, index) != S_OK) return 1;
+    const FormatAbility reading = ProbeReading(index);
+    const FormatAbility writing = ProbeWriting(index);
     _snwprintf(line, 511, L"%2u  %-15s %-5s %-6s %s\n    %s\n", index, format.name,
-               format.sourceClass ? L"yes" : L"-", format.destinationClass ? L"yes" : L"-",
+               AbilityWord(reading, format.sourceClass), AbilityWord(writing, format.destinationClass),
                ExtensionList(format).c_str(), format.description);
     line[511] = L'\0';
     WriteText(stdout, line);
+    if (format.sourceClass && reading.ability != Ability::kYes && !reading.reason.empty())
+      WriteText(stdout, std::wstring(L"    reading: ") + reading.reason + L"\n");
+    if (format.destinationClass && writing.ability != Ability::kYes && !writing.reason.empty())
+      WriteText(stdout, std::wstring(L"    writing: ") + writing.reason + L"\n");
   }
   wchar_t longDate[256] = {};
   wchar_t shortDate[10] = {};
