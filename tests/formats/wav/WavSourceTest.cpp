@@ -3,10 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cmath>
 #include <cstring>
 #include <random>
 
 #include "WavFiles.h"
+
+#include <ks.h>
+#include <ksmedia.h>
 
 namespace {
 const wchar_t kInvalid[] = L"File format is invalid or corrupted\n";
@@ -360,4 +364,85 @@ TEST(WavSource, MutatedHeadersNeverCrashOrHang) {
   source->Release();
   EXPECT_GT(opened, 0);
   EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(60));
+}
+
+// Floating-point WAV (what most recording programs export) arrives as 24-bit PCM: rounded to the nearest step,
+// clipped beyond full scale, NaN as silence; 64-bit and the extensible form the same.
+TEST(WavSource, FloatingPointBecomes24BitPcm) {
+  TempFolder temp;
+  const double values[] = {0.0,          0.5,      -0.5, 1.0, -1.0, 2.5, -3.0, 1.0 / 8388608.0, -0.7 / 8388608.0,
+                           std::nan(""), 0.999999, -0.25};
+  const int expected[] = {0, 4194304, -4194304, 8388607, -8388608, 8388607, -8388608, 1, -1, 0, 8388600, -2097152};
+  std::string pcm24;
+  for (int value : expected)
+    pcm24 += std::string{static_cast<char>(value), static_cast<char>(value >> 8), static_cast<char>(value >> 16)};
+  // Two channels at 8 kHz: six frames.
+  WAVEFORMATEX header = PcmFormat(32, 2, 8000);
+  header.wFormatTag = WAVE_FORMAT_IEEE_FLOAT;
+  for (int width : {32, 64}) {
+    for (bool extensible : {false, true}) {
+      header.wBitsPerSample = static_cast<WORD>(width);
+      header.nBlockAlign = static_cast<WORD>(2 * width / 8);
+      header.nAvgBytesPerSec = 8000 * header.nBlockAlign;
+      std::string samples;
+      for (double value : values) {
+        if (width == 32) {
+          float single = static_cast<float>(value);
+          samples.append(reinterpret_cast<const char*>(&single), 4);
+        } else {
+          samples.append(reinterpret_cast<const char*>(&value), 8);
+        }
+      }
+      std::string fmt;
+      if (extensible) {
+        WAVEFORMATEXTENSIBLE record = {};
+        record.Format = header;
+        record.Format.wFormatTag = WAVE_FORMAT_EXTENSIBLE;
+        record.Format.cbSize = 22;
+        record.Samples.wValidBitsPerSample = static_cast<WORD>(width);
+        record.dwChannelMask = SPEAKER_FRONT_LEFT | SPEAKER_FRONT_RIGHT;
+        record.SubFormat = {0x00000003, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71}};
+        fmt.assign(reinterpret_cast<const char*>(&record), sizeof(record));
+      } else {
+        fmt = FormatChunkPayload(header, 18);
+      }
+      const std::wstring path = temp / (L"float" + std::to_wstring(width) + (extensible ? L"x.wav" : L".wav"));
+      ASSERT_TRUE(WriteFileBytes(path, RiffWave(Chunk("fmt ", fmt) + Chunk("data", samples))));
+      DecodeResult result = Decode(path);
+      ASSERT_TRUE(result.read) << width << " " << extensible;
+      const WAVEFORMATEX pcm = PcmFormat(24, 2, 8000);
+      EXPECT_EQ(0, std::memcmp(&result.format, &pcm, sizeof(WAVEFORMATEX)));
+      EXPECT_EQ(pcm24.size(), result.dataSize);
+      EXPECT_TRUE(pcm24 == result.pcm) << width << " " << extensible;
+    }
+  }
+  // A start time skips whole float frames: a ramp of 8000 mono frames, from 250 ms on.
+  std::string ramp;
+  for (int i = 0; i < 8000; ++i) {
+    float value = static_cast<float>(i) / 8192.0f;
+    ramp.append(reinterpret_cast<const char*>(&value), 4);
+  }
+  WAVEFORMATEX mono = header;
+  mono.nChannels = 1;
+  mono.wBitsPerSample = 32;
+  mono.nBlockAlign = 4;
+  mono.nAvgBytesPerSec = 32000;
+  ASSERT_TRUE(
+      WriteFileBytes(temp / L"ramp.wav", RiffWave(Chunk("fmt ", FormatChunkPayload(mono, 18)) + Chunk("data", ramp))));
+  DecodeResult late = Decode(temp / L"ramp.wav", 250);
+  ASSERT_TRUE(late.read);
+  ASSERT_EQ(6000u * 3, late.pcm.size());
+  const auto* first = reinterpret_cast<const unsigned char*>(late.pcm.data());
+  EXPECT_EQ(2000 * 1024, first[0] | first[1] << 8 | first[2] << 16) << "the frame at 250 ms comes first";
+
+  // Widths other than 32 and 64 bits are refused with the reason.
+  header.wBitsPerSample = 16;
+  header.nBlockAlign = 4;
+  header.nAvgBytesPerSec = 32000;
+  ASSERT_TRUE(WriteFileBytes(temp / L"half.wav", RiffWave(Chunk("fmt ", FormatChunkPayload(header, 18)) +
+                                                          Chunk("data", std::string(16, '\0')))));
+  DecodeResult half = Decode(temp / L"half.wav");
+  EXPECT_FALSE(half.opened);
+  ASSERT_EQ(2u, half.log.lines.size());
+  EXPECT_EQ(L"Unsupported floating-point sample width: 16 bits\n", half.log.lines[1].text);
 }
