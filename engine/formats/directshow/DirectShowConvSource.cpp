@@ -6,6 +6,7 @@
 
 #include "AiffConvSource.h"
 #include "EngineResources.h"
+#include "FlacSource.h"
 #include "tavcore_metadata.h"
 
 namespace {
@@ -26,8 +27,9 @@ HRESULT PlatformGraph(IGraphBuilder** out) {
 std::atomic<CDirectShowConvSource::GraphFactory> graphFactory{&PlatformGraph};
 std::atomic<DWORD> stallLimitMs{20000};
 
+// Sample times are rounded to 100 ns, so a frame's time converts back to the nearest frame.
 unsigned long long BytesOfTime(const WAVEFORMATEX& pcm, unsigned long long units) {
-  unsigned long long frames = units * pcm.nSamplesPerSec / kUnitsPerSecond;
+  unsigned long long frames = (units * pcm.nSamplesPerSec + kUnitsPerSecond / 2) / kUnitsPerSecond;
   return frames * pcm.nBlockAlign;
 }
 
@@ -78,11 +80,15 @@ bool CDirectShowConvSource::Open() {
     return Fail(L"Source file was not found");
   if (attributes.nFileSizeHigh == 0 && attributes.nFileSizeLow == 0) return Fail(L"Length of audio data is zero");
 
+  // FLAC is decoded by the engine itself: exactly, at every bit depth, whatever decoders the machine has.
+  if (CFlacSource::LooksLikeFlac(fileName)) return OpenOwnReader(CFlacSource::Create());
+
   HRESULT failure = S_OK;
   int failedStep = 0;
   if (!BuildGraph(&failure, &failedStep)) {
     ReleaseGraph();
-    if (HasAiffMagic(fileName)) return OpenOwnAiffReader();
+    // AIFF is read on every machine: where the platform builds no graph for it, the engine's own reader takes it.
+    if (HasAiffMagic(fileName)) return OpenOwnReader(CAIFFConvSource::Create());
     return ReportGraphFailure(failure, failedStep);
   }
   if (format.nBlockAlign == 0) return Fail(L"Audio format of the file is invalid");
@@ -179,9 +185,8 @@ bool CDirectShowConvSource::ReportGraphFailure(HRESULT hr, int step) {
   }
 }
 
-// AIFF is read on every machine: where the platform builds no graph for it, the engine's own reader takes it.
-bool CDirectShowConvSource::OpenOwnAiffReader() {
-  ownReader = ComPtr<IConvertSource>::Adopt(CAIFFConvSource::Create());
+bool CDirectShowConvSource::OpenOwnReader(IConvertSource* reader) {
+  ownReader = ComPtr<IConvertSource>::Adopt(reader);
   ownReader->SetCallback(callback);
   ownReader->SetFileName(fileName);
   if (!ownReader->Open()) {
@@ -306,18 +311,21 @@ bool CDirectShowConvSource::RunToEnd(bool untilPositioned) {
   bool ok = true;
   unsigned long long lastRendered = rendered;
   DWORD idleMs = 0;
+  // The renderer's own completion is waited for: the graph's may still hold the end of an earlier run.
   for (;;) {
-    long code = 0;
-    hr = events->WaitForCompletion(kWaitStepMs, &code);
+    const DWORD waited = WaitForSingleObject(renderer->CompletionEvent(), kWaitStepMs);
     if (stopFlag || (untilPositioned && !positioning)) break;
-    if (hr != E_ABORT) {
-      if (FAILED(hr) || (code != EC_COMPLETE && code != 0)) {
-        LogError(L"DirectShow: Decoding ended with an error (error %lX)",
-                 static_cast<unsigned long>(FAILED(hr) ? hr : code));
+    if (waited == WAIT_OBJECT_0) break;
+    long code = 0;
+    LONG_PTR first = 0, second = 0;
+    while (events->GetEvent(&code, &first, &second, 0) == S_OK) {
+      events->FreeEventParams(code, first, second);
+      if (code == EC_ERRORABORT || code == EC_STREAM_ERROR_STOPPED) {
+        LogError(L"DirectShow: Decoding ended with an error (error %lX)", static_cast<unsigned long>(first));
         ok = false;
       }
-      break;
     }
+    if (!ok) break;
     if (callback && callback->IsCancelled()) {
       ok = false;
       break;

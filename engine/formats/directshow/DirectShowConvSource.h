@@ -44,7 +44,8 @@ class CDirectShowConvSource : public CDefConvertSource, public IPositionedSource
 
   bool BuildGraph(HRESULT* failure, int* failedStep);
   bool ReportGraphFailure(HRESULT hr, int step);
-  bool OpenOwnAiffReader();
+  // Hands the file to one of the engine's own readers (one reference adopted).
+  bool OpenOwnReader(IConvertSource* reader);
   void ReleaseGraph();
   // Seeks to a time in ms; false (logged with the given texts) when the stream cannot seek there.
   bool SeekTo(int ms, const wchar_t* formatFailure, const wchar_t* seekFailure, bool asError);
@@ -59,7 +60,7 @@ class CDirectShowConvSource : public CDefConvertSource, public IPositionedSource
   ComPtr<IMediaSeeking> seeking;
   ComPtr<IMediaFilter> mediaFilter;
   CMyBaseRenderer* renderer = nullptr;  // one reference; the graph holds another
-  ComPtr<IConvertSource> ownReader;     // AIFF files the platform cannot decode
+  ComPtr<IConvertSource> ownReader;     // FLAC files, and AIFF files the platform cannot decode
 
   IPlayCallback* sink = nullptr;  // only while ReadAll runs
   std::atomic<bool> stopFlag{false};

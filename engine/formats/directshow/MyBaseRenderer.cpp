@@ -266,6 +266,7 @@ class CMyBaseRenderer::CInputPin final : public IPin, public IMemInputPin {
     CriticalSectionLock hold(filter->lock);
     filter->flushing = true;
     filter->endOfStream = filter->completed = false;
+    ResetEvent(filter->completion);
     return S_OK;
   }
   HRESULT STDMETHODCALLTYPE EndFlush() override {
@@ -299,7 +300,8 @@ class CMyBaseRenderer::CInputPin final : public IPin, public IMemInputPin {
     REFERENCE_TIME segmentStart = 0;
     {
       CriticalSectionLock hold(filter->lock);
-      if (filter->flushing || filter->refusing) return S_FALSE;
+      if (filter->flushing) return S_FALSE;
+      if (filter->refusing) return S_OK;
       if (filter->state == State_Stopped) return VFW_E_WRONG_STATE;
       segmentStart = filter->segmentStart;
     }
@@ -310,10 +312,12 @@ class CMyBaseRenderer::CInputPin final : public IPin, public IMemInputPin {
     if (size <= 0) return S_OK;
     REFERENCE_TIME start = 0, stop = 0;
     REFERENCE_TIME position = SUCCEEDED(sample->GetTime(&start, &stop)) ? segmentStart + start : -1;
-    if (filter->owner->OnRendered(data, size, position)) return S_OK;
-    CriticalSectionLock hold(filter->lock);
-    filter->refusing = true;
-    return S_FALSE;
+    // A refused buffer is still accepted: the owner stops the graph, and upstream filters stay ready to run again.
+    if (!filter->owner->OnRendered(data, size, position)) {
+      CriticalSectionLock hold(filter->lock);
+      filter->refusing = true;
+    }
+    return S_OK;
   }
   HRESULT STDMETHODCALLTYPE ReceiveMultiple(IMediaSample** samples, long count, long* processed) override {
     if (!samples || !processed) return E_POINTER;
@@ -335,13 +339,15 @@ class CMyBaseRenderer::CInputPin final : public IPin, public IMemInputPin {
   AM_MEDIA_TYPE connectionType = {};
 };
 
-CMyBaseRenderer::CMyBaseRenderer(IRendererOwner* owner) : owner(owner), pin(new CInputPin(this)) {
+CMyBaseRenderer::CMyBaseRenderer(IRendererOwner* owner)
+    : owner(owner), pin(new CInputPin(this)), completion(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
   InitializeCriticalSection(&lock);
 }
 
 CMyBaseRenderer::~CMyBaseRenderer() {
   delete pin;
   if (clock) clock->Release();
+  if (completion) CloseHandle(completion);
   DeleteCriticalSection(&lock);
 }
 
@@ -386,6 +392,7 @@ HRESULT CMyBaseRenderer::Stop() {
   CriticalSectionLock hold(lock);
   state = State_Stopped;
   endOfStream = completed = refusing = false;
+  ResetEvent(completion);
   return S_OK;
 }
 
@@ -477,6 +484,7 @@ HRESULT CMyBaseRenderer::QueryVendorInfo(LPWSTR* info) {
 ULONG CMyBaseRenderer::GetMiscFlags() { return AM_FILTER_MISC_FLAGS_IS_RENDERER; }
 
 void CMyBaseRenderer::NotifyComplete() {
+  SetEvent(completion);
   IMediaEventSink* sink;
   {
     CriticalSectionLock hold(lock);

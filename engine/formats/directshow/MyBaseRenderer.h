@@ -30,6 +30,8 @@ class CMyBaseRenderer final : public IBaseFilter, public IAMFilterMiscFlags, pub
   explicit CMyBaseRenderer(IRendererOwner* owner);
 
   IPin* InputPin();
+  // Set once the stream has ended while running (or ends when Run follows); reset by Stop and by flushing.
+  HANDLE CompletionEvent() const { return completion; }
   // The PCM format of a media type the renderer takes (PCM, or the extensible record with the PCM subtype,
   // recorded as tag 1); false for every other type.
   static bool AcceptedFormat(const AM_MEDIA_TYPE& type, WAVEFORMATEX* out);
@@ -98,4 +100,5 @@ class CMyBaseRenderer final : public IBaseFilter, public IAMFilterMiscFlags, pub
   IMediaEventSink* events = nullptr;  // the graph's, not referenced either
   IReferenceClock* clock = nullptr;
   REFERENCE_TIME segmentStart = 0;
+  HANDLE completion;  // manual-reset event
 };
