@@ -4,6 +4,7 @@
 #include "AbiGuard.h"
 #include "formats/aiff/AiffConvDest.h"
 #include "formats/aiff/AiffConvSource.h"
+#include "formats/directshow/DirectShowConvDest.h"
 #include "formats/directshow/DirectShowConvSource.h"
 #include "formats/mp3/MP3ConvDest.h"
 #include "formats/ogg/OggConvDest.h"
@@ -30,7 +31,7 @@ const ClassEntry<IConvertSource> kSourceClasses[] = {
 };
 
 const ClassEntry<IConvertDestination> kDestinationClasses[] = {
-    {&CLSID_CAIFFConvDest, &CAIFFConvDest::Create}, {&CLSID_CDirectShowConvDest, nullptr},
+    {&CLSID_CAIFFConvDest, &CAIFFConvDest::Create}, {&CLSID_CDirectShowConvDest, &CDirectShowConvDest::Create},
     {&CLSID_COggConvDest, &COggConvDest::Create},   {&CLSID_CWavConvDest, &CWavConvDest::Create},
     {&CLSID_CMP3ConvDest, &CMP3ConvDest::Create},   {&CLSID_CWMAConvDest, nullptr},
 };

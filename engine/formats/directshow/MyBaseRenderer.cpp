@@ -1,6 +1,8 @@
 // The renderer filter and its input pin, written against the platform's filter and pin contracts.
 #include "MyBaseRenderer.h"
 
+#include "FilterParts.h"
+
 #include <algorithm>
 #include <cstring>
 #include <new>
@@ -9,144 +11,7 @@
 #include "tavcore_guids.h"
 
 namespace {
-
 const wchar_t kPinName[] = L"In";
-
-void FreeMediaTypeContents(AM_MEDIA_TYPE& type) {
-  if (type.cbFormat) CoTaskMemFree(type.pbFormat);
-  type.cbFormat = 0;
-  type.pbFormat = nullptr;
-  if (type.pUnk) type.pUnk->Release();
-  type.pUnk = nullptr;
-}
-
-HRESULT CopyMediaType(AM_MEDIA_TYPE* to, const AM_MEDIA_TYPE& from) {
-  *to = from;
-  if (from.cbFormat) {
-    to->pbFormat = static_cast<BYTE*>(CoTaskMemAlloc(from.cbFormat));
-    if (!to->pbFormat) {
-      to->cbFormat = 0;
-      to->pUnk = nullptr;
-      return E_OUTOFMEMORY;
-    }
-    std::memcpy(to->pbFormat, from.pbFormat, from.cbFormat);
-  }
-  if (to->pUnk) to->pUnk->AddRef();
-  return S_OK;
-}
-
-// Enumerates the renderer's one pin.
-class CPinEnum final : public IEnumPins {
-  using Enum = IEnumPins;
-  using Item = IPin;
-
- public:
-  explicit CPinEnum(Item* item, ULONG position = 0) : item(item), position(position) {
-    if (item) item->AddRef();
-  }
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-    if (!out) return E_POINTER;
-    if (IsEqualGUID(iid, IID_IUnknown) || IsEqualGUID(iid, IID_IEnumPins)) {
-      *out = this;
-      AddRef();
-      return S_OK;
-    }
-    *out = nullptr;
-    return E_NOINTERFACE;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return ++refCount; }
-  ULONG STDMETHODCALLTYPE Release() override {
-    ULONG remaining = --refCount;
-    if (!remaining) delete this;
-    return remaining;
-  }
-  HRESULT STDMETHODCALLTYPE Next(ULONG count, Item** out, ULONG* fetched) override {
-    if (!out) return E_POINTER;
-    ULONG done = 0;
-    if (count > 0 && item && position == 0) {
-      out[0] = item;
-      item->AddRef();
-      done = 1;
-      position = 1;
-    }
-    if (fetched) *fetched = done;
-    return done == count ? S_OK : S_FALSE;
-  }
-  HRESULT STDMETHODCALLTYPE Skip(ULONG count) override {
-    ULONG available = item && position == 0 ? 1 : 0;
-    if (count > available) {
-      position = 1;
-      return S_FALSE;
-    }
-    position += count;
-    return S_OK;
-  }
-  HRESULT STDMETHODCALLTYPE Reset() override {
-    position = 0;
-    return S_OK;
-  }
-  HRESULT STDMETHODCALLTYPE Clone(Enum** out) override {
-    if (!out) return E_POINTER;
-    *out = new (std::nothrow) CPinEnum(item, position);
-    return *out ? S_OK : E_OUTOFMEMORY;
-  }
-
- private:
-  ~CPinEnum() {
-    if (item) item->Release();
-  }
-  std::atomic<ULONG> refCount{1};
-  Item* item;
-  ULONG position;
-};
-
-// The renderer proposes no media type of its own: the upstream pin's types decide.
-class CEmptyMediaTypes final : public IEnumMediaTypes {
- public:
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-    if (!out) return E_POINTER;
-    if (IsEqualGUID(iid, IID_IUnknown) || IsEqualGUID(iid, IID_IEnumMediaTypes)) {
-      *out = this;
-      AddRef();
-      return S_OK;
-    }
-    *out = nullptr;
-    return E_NOINTERFACE;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return ++refCount; }
-  ULONG STDMETHODCALLTYPE Release() override {
-    ULONG remaining = --refCount;
-    if (!remaining) delete this;
-    return remaining;
-  }
-  HRESULT STDMETHODCALLTYPE Next(ULONG count, AM_MEDIA_TYPE**, ULONG* fetched) override {
-    if (fetched) *fetched = 0;
-    return count == 0 ? S_OK : S_FALSE;
-  }
-  HRESULT STDMETHODCALLTYPE Skip(ULONG count) override { return count == 0 ? S_OK : S_FALSE; }
-  HRESULT STDMETHODCALLTYPE Reset() override { return S_OK; }
-  HRESULT STDMETHODCALLTYPE Clone(IEnumMediaTypes** out) override {
-    if (!out) return E_POINTER;
-    *out = new (std::nothrow) CEmptyMediaTypes();
-    return *out ? S_OK : E_OUTOFMEMORY;
-  }
-
- private:
-  ~CEmptyMediaTypes() = default;
-  std::atomic<ULONG> refCount{1};
-};
-
-class CriticalSectionLock {
- public:
-  explicit CriticalSectionLock(CRITICAL_SECTION& cs) : cs(cs) { EnterCriticalSection(&cs); }
-  ~CriticalSectionLock() { LeaveCriticalSection(&cs); }
-  CriticalSectionLock(const CriticalSectionLock&) = delete;
-  CriticalSectionLock& operator=(const CriticalSectionLock&) = delete;
-
- private:
-  CRITICAL_SECTION& cs;
-};
-
 }  // namespace
 
 // The one input pin. Its reference count is the filter's: the pin lives exactly as long as its filter.
@@ -245,7 +110,7 @@ class CMyBaseRenderer::CInputPin final : public IPin, public IMemInputPin {
   }
   HRESULT STDMETHODCALLTYPE EnumMediaTypes(IEnumMediaTypes** out) override {
     if (!out) return E_POINTER;
-    *out = new (std::nothrow) CEmptyMediaTypes();
+    *out = NewMediaTypeEnum(nullptr);  // no type of its own: the upstream pin's types decide
     return *out ? S_OK : E_OUTOFMEMORY;
   }
   HRESULT STDMETHODCALLTYPE QueryInternalConnections(IPin**, ULONG*) override { return E_NOTIMPL; }
@@ -442,7 +307,7 @@ HRESULT CMyBaseRenderer::GetSyncSource(IReferenceClock** out) {
 
 HRESULT CMyBaseRenderer::EnumPins(IEnumPins** out) {
   if (!out) return E_POINTER;
-  *out = new (std::nothrow) CPinEnum(pin);
+  *out = NewPinEnum(pin);
   return *out ? S_OK : E_OUTOFMEMORY;
 }
 
