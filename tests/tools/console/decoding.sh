@@ -86,6 +86,8 @@ refused() {
   elif ! grep -qE "error: .*($reason)" <<<"$out"; then
     fail "$name: the reason is not given ($reason)"
     show
+  else
+    echo "refused: $name: $(grep -m1 -oE "error: .*" <<<"$out" | cut -c8- | tr -d '\r')"
   fi
   [ ! -e "$output" ] || fail "$name: $output left"
 }
@@ -96,7 +98,6 @@ decoded() {
     return
   fi
   refused "$1" "$2"
-  echo "refused: $1"
   return 1
 }
 frames() { soxi -s "$1"; }
