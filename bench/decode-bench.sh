@@ -54,15 +54,22 @@ flac_input() {  # flac_input MINUTES: the FLAC input of that length, made once
   echo "$file"
 }
 
+# The first program under a fresh Wine server also starts the server: not part of any figure.
+"$wine_run" "$tavconv" --help >/dev/null 2>&1 </dev/null || true
 rows=()
 row() {  # row OPERATION INPUT-SECONDS "T-TIME T-MB" REFERENCE "R-TIME R-MB"
   rows+=("$1|$2|$3|$4|$5")
 }
-tavconv_run() {  # tavconv_run INPUT OPTIONS...: "seconds MB" of one conversion into out/
-  local input=$1
-  shift
+tavconv_run() {  # tavconv_run INPUT SECONDS OPTIONS...: "seconds MB" of one conversion to WAV in out/
+  local input=$1 seconds=$2 output
+  shift 2
   measure tavconv.log "$wine_run" "$tavconv" convert --overwrite "$@" --scheme 'out\<sourcename>' "$input"
   grep -q "1 converted, 0 failed" tavconv.log || { echo "tavconv did not convert $input:" >&2; cat tavconv.log >&2; }
+  # A short output would only look fast.
+  output="out/$(basename "${input%.*}").wav"
+  awk -v d="$(soxi -D "$output" 2>/dev/null)" -v s="$seconds" 'BEGIN { exit !(d >= s - 0.1) }' ||
+    echo "tavconv's output of $input is short: $(soxi -D "$output" 2>/dev/null) s of $seconds s" >&2
+  rm -rf out
 }
 
 # Decodes to WAV.
@@ -70,8 +77,7 @@ for minutes in 10 $long; do
   input=$(flac_input "$minutes")
   seconds=$(seconds_of "$minutes")
   echo "  FLAC to WAV, $minutes min ..." >&2
-  engine=$(tavconv_run "$input" --to Wave)
-  rm -rf out
+  engine=$(tavconv_run "$input" "$seconds" --to Wave)
   row "FLAC to WAV" "$seconds" "$engine" "flac -d" "$(measure ref.log flac -d -s -f -o ref.wav "$input")"
   rm -f ref.wav
   if [ "$minutes" = 10 ]; then
@@ -86,9 +92,9 @@ if [ ! -f in10.mp3 ]; then
   rm -f signal.wav
 fi
 echo "  MP3 to WAV, 10 min ..." >&2
-engine=$(tavconv_run in10.mp3 --to Wave)
-rm -rf out
-row "MP3 to WAV" "$(seconds_of 10)" "$engine" "ffmpeg" "$(measure ref.log ffmpeg -nostdin -v error -y -i in10.mp3 ref.wav)"
+engine=$(tavconv_run in10.mp3 "$(seconds_of 10)" --to Wave)
+row "MP3 to WAV" "$(seconds_of 10)" "$engine" "ffmpeg" \
+  "$(measure ref.log ffmpeg -nostdin -v error -y -i in10.mp3 ref.wav)"
 rm -f ref.wav
 
 # The batch: one 3-minute FLAC under twenty names.

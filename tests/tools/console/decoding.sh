@@ -27,7 +27,8 @@ signal() {  # signal RATE CHANNELS [BITS]: the path of that tone as a WAV, made 
   local file="signal/$1-$2-${3:-16}.wav"
   if [ ! -f "$file" ]; then
     # shellcheck disable=SC2046
-    sox -R -q -n -r "$1" -c "$2" -b "${3:-16}" "$file" synth "$seconds" $(for f in $(tones "$2"); do echo sine "$f"; done) gain -6
+    sox -R -q -n -r "$1" -c "$2" -b "${3:-16}" "$file" synth "$seconds" \
+      $(for f in $(tones "$2"); do echo sine "$f"; done) gain -6
   fi
   echo "$file"
 }
@@ -40,7 +41,9 @@ encode() {  # encode TOOL SOURCE.wav OUTPUT [TOOL OPTIONS...]
     oggenc) oggenc -Q "$@" -o "$target" "$source" ;;
     sox) sox -q "$source" "$@" "$target" ;;
     ffmpeg) ffmpeg -nostdin -v error -y -i "$source" "$@" "$target" ;;
-    ffmpeg-video) ffmpeg -nostdin -v error -y -f lavfi -t "$seconds" -i testsrc=size=160x120:rate=10 -i "$source" "$@" "$target" ;;
+    ffmpeg-video)
+      ffmpeg -nostdin -v error -y -f lavfi -t "$seconds" -i testsrc=size=160x120:rate=10 -i "$source" "$@" "$target"
+      ;;
   esac
 }
 
@@ -52,7 +55,8 @@ convert_to() {
   before=$(md5sum <"$input")
   base=$(basename "$input")
   output="out/${base%.*}.$extension"
-  out=$(timeout -k 10 120 "$run" "$exe" convert --to "$format" --overwrite --scheme 'out\<sourcename>' "$@" "$input" 2>&1 </dev/null)
+  out=$(timeout -k 10 120 "$run" "$exe" convert --to "$format" --scheme 'out\<sourcename>' "$@" "$input" 2>&1 \
+    </dev/null)
   status=$?
   case $status in
     124 | 137) fail "$base: no answer within 120 s" ;;
@@ -232,7 +236,6 @@ tags.save(sys.argv[1], v2_version=3)
 PY
 for pair in "tagged-flac.flac MP3 mp3" "tagged-mp3.mp3 MP3 mp3" "tagged-mp3.mp3 Ogg_Vorbis ogg"; do
   read -r file format extension <<<"$pair"
-  rm -f "out/${file%.*}.$extension"
   convert_to "in/$file" "${format/_/ }" "$extension"
   case="$file to $extension"
   converted "$case" || continue
@@ -247,11 +250,11 @@ half "in/mp3-cbr128-stereo.mp3" in/truncated-mp3.mp3
 half "in/ogg-q3-stereo.ogg" in/truncated-ogg.ogg
 cp in/mp3-cbr128-stereo.mp3 in/mp3-named-flac.flac
 printf 'Track list\r\n1. Overture\r\n' >in/text-named-mp3.mp3
-: >in/empty.mp3
-: >in/empty.flac
-: >in/empty.ogg
-ffmpeg -nostdin -v error -y -f lavfi -t "$seconds" -i testsrc=size=160x120:rate=10 -c:v mpeg4 in/no-audio.avi
-ffmpeg -nostdin -v error -y -f lavfi -t "$seconds" -i testsrc=size=160x120:rate=10 -c:v mpeg4 in/no-audio.mp4
+: >in/empty-mp3.mp3
+: >in/empty-flac.flac
+: >in/empty-ogg.ogg
+ffmpeg -nostdin -v error -y -f lavfi -t "$seconds" -i testsrc=size=160x120:rate=10 -c:v mpeg4 in/no-audio-avi.avi
+ffmpeg -nostdin -v error -y -f lavfi -t "$seconds" -i testsrc=size=160x120:rate=10 -c:v mpeg4 in/no-audio-mp4.mp4
 # The header object's identifier, then its size beyond the end of the file.
 cp in/wma-v2.wma in/wma-bad-header-id.wma
 printf '\0\0\0\0\0\0\0\0' | dd of=in/wma-bad-header-id.wma bs=1 seek=0 conv=notrunc status=none
@@ -286,11 +289,11 @@ truncated-mp3.mp3        part   88200  0     0
 truncated-ogg.ogg        part   88200  0     0
 mp3-named-flac.flac      whole  88200  1152  3456
 text-named-mp3.mp3       none
-empty.mp3                none
-empty.flac               none
-empty.ogg                none
-no-audio.avi             none
-no-audio.mp4             none
+empty-mp3.mp3            none
+empty-flac.flac          none
+empty-ogg.ogg            none
+no-audio-avi.avi         none
+no-audio-mp4.mp4         none
 wma-bad-header-id.wma    none
 wma-bad-header-size.wma  whole  88200  2048  4096
 TABLE
