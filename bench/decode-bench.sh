@@ -131,5 +131,5 @@ for entry in "${rows[@]}"; do
     -v rt="$r_time" -v rm="$r_mb" 'BEGIN {
     printf "%-32s %6.1f %9.1f %8.1f  %-18s %9.1f %8.1f %9.2f\n", o, s / 60, s / et, em, r, s / rt, rm, et / rt }'
 done
-echo "tavconv = tavconv.exe under Wine, the platform's decoders behind it; reference = native Linux tools."
+echo "tavconv = tavconv.exe under Wine with the readers of this build; reference = native Linux tools."
 echo "Times are wall-clock; peak MB is the largest resident set of the process (Wine's included)."
