@@ -25,3 +25,13 @@ inline constexpr GUID kSubtypePcm = {0x00000001, 0x0000, 0x0010, {0x80, 0x00, 0x
 // record with the PCM subtype whose valid bits fill its container (more channels or more than 16 bits).
 // false for every other record, and for widths that are not whole bytes up to 32 bits.
 bool PcmFormatOf(const void* record, size_t size, WAVEFORMATEX* out);
+
+// One floating-point sample as 24-bit PCM: rounded to the nearest step, beyond full scale clipped, NaN silent.
+inline int FloatTo24(double value) {
+  constexpr double kFullScale = 8388608.0;
+  if (!(value == value)) return 0;
+  const double scaled = value * kFullScale;
+  if (scaled >= kFullScale - 1) return 8388607;
+  if (scaled <= -kFullScale) return -8388608;
+  return static_cast<int>(scaled < 0 ? scaled - 0.5 : scaled + 0.5);
+}

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "AiffConvSource.h"
+#include "AuSource.h"
 #include "EngineResources.h"
 #include "FlacSource.h"
 #include "tavcore_metadata.h"
@@ -82,6 +83,8 @@ bool CDirectShowConvSource::Open() {
 
   // FLAC is decoded by the engine itself: exactly, at every bit depth, whatever decoders the machine has.
   if (CFlacSource::LooksLikeFlac(fileName)) return OpenOwnReader(CFlacSource::Create());
+  // So is AU: the platform's parser may take the header for audio.
+  if (CAuSource::CanRead(fileName)) return OpenOwnReader(CAuSource::Create());
 
   HRESULT failure = S_OK;
   int failedStep = 0;

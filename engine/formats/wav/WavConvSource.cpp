@@ -26,17 +26,6 @@ DWORD ReadUint32(const BYTE* bytes) {
 
 // The subtype of a WAVE_FORMAT_EXTENSIBLE record that means IEEE floating point.
 constexpr GUID kSubtypeFloat = {0x00000003, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71}};
-constexpr double kFullScale24 = 8388608.0;
-
-// One float sample as 24-bit PCM: beyond full scale clipped, NaN as silence.
-int FloatTo24(double value) {
-  if (!(value == value)) return 0;
-  const double scaled = value * kFullScale24;
-  if (scaled >= kFullScale24 - 1) return 8388607;
-  if (scaled <= -kFullScale24) return -8388608;
-  return static_cast<int>(scaled < 0 ? scaled - 0.5 : scaled + 0.5);
-}
-
 // Byte offset of a start time in PCM of this format, in whole frames.
 UINT32 StartBytes(const WAVEFORMATEX& pcm, int startMs) {
   UINT32 offset = MulDivRounded(pcm.nAvgBytesPerSec, static_cast<UINT32>(startMs), 1000);
