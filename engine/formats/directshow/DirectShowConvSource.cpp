@@ -18,6 +18,9 @@ constexpr DWORD kWaitStepMs = 100;
 constexpr long long kUnitsPerSecond = 10000000;  // media time: 100-ns units
 
 const wchar_t kInstallHelp[] = L"To install now, see https://www.quennet.com/tavrel/help/decoders";
+// The platform cannot tell a missing decoder from a damaged file or one whose extension lies.
+const wchar_t kDamagedHint[] =
+    L"If other files of this type convert, this file may be damaged or not be what its name says";
 const wchar_t kReinstallHelp[] = L"Try reinstalling, see https://www.quennet.com/tavrel/help/decoders";
 
 HRESULT PlatformGraph(IGraphBuilder** out) {
@@ -171,6 +174,7 @@ bool CDirectShowConvSource::ReportGraphFailure(HRESULT hr, int step) {
       if (hr == kUnsupportedStream) {
         Fail(FormatText(kMessageCapacity, L"Decoding filter for the file format was not installed. (error %lX)", code));
         LogInfo(L"%s", kInstallHelp);
+        LogInfo(L"%s", kDamagedHint);
         return false;
       }
       if (hr == kNotFound || hr == HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND) ||
@@ -184,6 +188,7 @@ bool CDirectShowConvSource::ReportGraphFailure(HRESULT hr, int step) {
     default:
       Fail(FormatText(kMessageCapacity, L"Decoding filter for the file format was not installed! (error %lX)", code));
       LogInfo(L"%s", kInstallHelp);
+      LogInfo(L"%s", kDamagedHint);
       return false;
   }
 }

@@ -197,8 +197,9 @@ TEST(DirectShowSource, TellsWhatIsMissingOrWrong) {
     ASSERT_EQ(1u, errors.size()) << c.file;
     EXPECT_TRUE(StartsWith(errors[0], c.error)) << c.file << ": " << std::string(errors[0].begin(), errors[0].end());
     if (c.info) {
-      ASSERT_EQ(2u, result.log.lines.size()) << c.file;
+      ASSERT_EQ(3u, result.log.lines.size()) << c.file;
       EXPECT_EQ(L"i", result.log.lines[1].style);
+      EXPECT_TRUE(StartsWith(result.log.lines[2].text, L"If other files of this type convert")) << c.file;
       EXPECT_TRUE(StartsWith(result.log.lines[1].text, c.info)) << c.file;
     }
   }
