@@ -371,7 +371,10 @@ bool CDirectShowConvSource::ReadAt(UINT32 offset, void* buffer, UINT32 size, UIN
     LogError(L"Source object is not opened");
     return false;
   }
-  if (ownReader || !graph) return false;
+  if (ownReader || !graph) {
+    LogError(L"Positioned reading is not available for this file");
+    return false;
+  }
   const UINT32 align = format.nBlockAlign;
   offset -= offset % align;
   const unsigned long long have = positionLength;

@@ -246,6 +246,23 @@ TEST(DirectShowSource, WithoutFilterGraphsFlacAndAiffAreStillRead) {
   EXPECT_TRUE(aiff.pcm == ReadFileBytes(kInputs + L"tone-aiff.raw"));
   EXPECT_TRUE(aiff.log.lines.empty());
   EXPECT_EQ(88200u, DecodeDirectShow(L"tone.aiff", 500).pcm.size() * 2) << "the start time reaches the own reader";
+  // Positioned reading needs a graph: the own readers say so instead of answering nothing.
+  IConvertSource* source = CDirectShowConvSource::Create();
+  RecordingCallback log;
+  source->SetCallback(&log);
+  source->SetFileName((kInputs + L"tone.aiff").c_str());
+  ASSERT_TRUE(source->Open());
+  IPositionedSource* positioned = nullptr;
+  ASSERT_EQ(S_OK, source->QueryInterface(IID_IPositionedSource, reinterpret_cast<void**>(&positioned)));
+  char buffer[64];
+  UINT32 got = 1;
+  EXPECT_FALSE(positioned->ReadAt(0, buffer, sizeof(buffer), &got));
+  EXPECT_EQ(0u, got);
+  EXPECT_EQ(std::vector<std::wstring>{L"Positioned reading is not available for this file\n"}, log.Errors());
+  positioned->Release();
+  source->Close();
+  source->SetCallback(nullptr);
+  source->Release();
 }
 
 // A session that converts many files keeps its handle and thread counts flat.
