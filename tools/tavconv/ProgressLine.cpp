@@ -69,7 +69,12 @@ void ProgressLine::Print(FILE* stream, const std::wstring& text) {
 
 std::wstring ProgressLine::Text(size_t started, size_t files, const std::vector<double>& currentFractions,
                                 double overall, double speed, double secondsLeft) {
-  std::wstring text = L"file " + std::to_wstring(started) + L" of " + std::to_wstring(files);
+  // The files being converted: the first not finished, and as many after it as run at once.
+  const size_t running = currentFractions.size();
+  const size_t first = std::min(files, started - std::min(started, running) + 1);
+  std::wstring text = running > 1 ? L"files " + std::to_wstring(first) + L"-" + std::to_wstring(first + running - 1)
+                                  : L"file " + std::to_wstring(first);
+  text += L" of " + std::to_wstring(files);
   wchar_t part[64];
   for (double fraction : currentFractions) {
     _snwprintf(part, 63, L" %3.0f%%", fraction * 100.0);
