@@ -9,14 +9,17 @@
 #include "tavcore.h"
 
 struct ConversionSettings {
-  int formatIndex = 4;                             // row of the output format
-  std::wstring scheme = L"<sourcedir>\\<sourcename>";  // naming scheme of the outputs
+  int formatIndex = 4;                                         // row of the output format
+  std::wstring scheme = L"<sourcedir>\\<sourcename>";          // naming scheme of the outputs
   std::vector<std::pair<std::wstring, std::wstring>> options;  // destination options, in order
   int startMs = -1;
   int endMs = -1;
   CONVOPTIONS job = {};
   bool normalize = false;
   double gain = 0.0;  // 0.0: the analysed gain
+  // The caller's destination, with settings chosen in its settings dialog (used once, for one file); null:
+  // a new destination with the stored defaults.
+  IConvertDestination* destination = nullptr;
 };
 
 // Looks up a format-table row by its name (case-insensitive, "wma" too); -1 when unknown.
