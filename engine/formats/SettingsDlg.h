@@ -35,7 +35,8 @@ class CSettingsDlg {
     }
     for (IConvertDestination** other = alsoApplyTo; other && *other; ++other) {
       GUID id = {};
-      if ((*other)->GetClassId(&id) && IsEqualGUID(id, classId)) static_cast<Destination*>(*other)->Settings() = settings;
+      if ((*other)->GetClassId(&id) && IsEqualGUID(id, classId))
+        static_cast<Destination*>(*other)->Settings() = settings;
     }
     return true;
   }
@@ -68,10 +69,31 @@ class CSettingsDlg {
     SetWindowPos(window, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
   }
 
+  // OK and Cancel take the place at the right edge, so no hole is left where the button was.
+  void HideSetDefault() {
+    HWND setDefault = GetDlgItem(window, IDC_SET_DEFAULT);
+    HWND cancel = GetDlgItem(window, IDCANCEL);
+    if (!setDefault) return;
+    ShowWindow(setDefault, SW_HIDE);
+    if (!cancel) return;
+    RECT edge, last;
+    GetWindowRect(setDefault, &edge);
+    GetWindowRect(cancel, &last);
+    int shift = edge.right - last.right;
+    if (shift <= 0) return;
+    for (int id : {IDOK, IDCANCEL}) {
+      HWND button = GetDlgItem(window, id);
+      RECT place;
+      if (!button || !GetWindowRect(button, &place)) continue;
+      MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&place), 2);
+      SetWindowPos(button, nullptr, place.left + shift, place.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+  }
+
   void OnInit() {
     CenterOnParent();
     if (editingDefaults) {
-      ShowWindow(GetDlgItem(window, IDC_SET_DEFAULT), SW_HIDE);
+      HideSetDefault();
       wchar_t title[256] = {};
       GetWindowTextW(window, title, 256);
       SetWindowTextW(window, FormatText(256, LoadEngineString(IDS_DEFAULT_TITLE).c_str(), title).c_str());

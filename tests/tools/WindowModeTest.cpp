@@ -175,11 +175,12 @@ TEST_F(WindowModeTest, OverwriteAnswersDecideAboutTheExistingOutputs) {
     const wchar_t* summary;
     const wchar_t* outcome;
     int status;
+    ptrdiff_t keptLines;  // log lines that say a file was kept
   } cases[] = {
-      {{IDYES, IDNO, IDYES}, "rkr", L"2 files converted, 1 skipped.", L"2 of 3 converted, 1 skipped", 0},
-      {{IDC_YES_TO_ALL}, "rrr", L"3 files converted.", L"3 of 3 converted", 0},
-      {{IDNO, IDC_NO_TO_ALL}, "kkk", L"0 files converted, 3 skipped.", L"0 of 3 converted, 3 skipped", 0},
-      {{IDYES, IDCANCEL}, "rkk", L"1 file converted, 2 not converted.", L"1 of 3 converted, 2 not converted", 1},
+      {{IDYES, IDNO, IDYES}, "rkr", L"2 files converted, 1 skipped.", L"2 of 3 converted, 1 skipped", 0, 1},
+      {{IDC_YES_TO_ALL}, "rrr", L"3 files converted.", L"3 of 3 converted", 0, 0},
+      {{IDNO, IDC_NO_TO_ALL}, "kkk", L"0 files converted, 3 skipped.", L"0 of 3 converted, 3 skipped", 0, 3},
+      {{IDYES, IDCANCEL}, "rkk", L"1 file converted, 2 not converted.", L"1 of 3 converted, 2 not converted", 1, 1},
   };
   std::vector<std::wstring> sources = {folder / L"a.wav", folder / L"b.wav", folder / L"c.wav"};
   for (const Case& test : cases) {
@@ -214,6 +215,18 @@ TEST_F(WindowModeTest, OverwriteAnswersDecideAboutTheExistingOutputs) {
                                   : test.kept[0] == 'r' && test.kept[1] == 'r' ? L"Done:"
                                                                                : L"Finished:");
     EXPECT_TRUE(boxes.shown.empty()) << "the overwrite question is the window's own dialog";
+    // Keeping a file is the user's choice, not an error.
+    EXPECT_EQ(std::count_if(user.result.log.begin(), user.result.log.end(),
+                            [](const LogItem& item) { return item.styleBits & kLogError; }),
+              0)
+        << LogText(user.result);
+    EXPECT_EQ(std::count_if(user.result.log.begin(), user.result.log.end(),
+                            [](const LogItem& item) {
+                              return item.styleBits == kLogInformation &&
+                                     item.text.find(L"already exists, skipped") != std::wstring::npos;
+                            }),
+              test.keptLines)
+        << LogText(user.result);
   }
 }
 

@@ -8,22 +8,27 @@
 #include <atomic>
 #include <cwchar>
 #include <cwctype>
-#include <mutex>
 #include <optional>
 #include <thread>
 
 #include "ConsoleText.h"
 #include "FileConversion.h"
 #include "InputCollector.h"
+#include "ProgressLine.h"
 #include "SafeOutput.h"
 
 const wchar_t kConvertUsage[] =
     L"Usage: tavconv convert --to FORMAT [options] INPUT...\n"
+    L"       tavconv convert INPUT -o OUTPUT\n"
     L"\n"
     L"INPUT is a file, a folder (every readable file below it) or an .m3u, .m3u8 or .pls playlist.\n"
     L"\n"
-    L"  --to FORMAT          output format by its name in \"tavconv formats\" (Wave, MP3, wma, ...)\n"
-    L"  --option NAME=VALUE  an encoder option of the output format (repeatable), e.g. wave-codec=\"IMA ADPCM\"\n"
+    L"  --to FORMAT          output format: a name in \"tavconv formats\" or a short name (wav, mp3, ogg,\n"
+    L"                       vorbis, aif, aiff, wma, flac, ...), in any case\n"
+    L"  -o, --output FILE    the output of a single input file (its extension gives the format when --to\n"
+    L"                       is left out)\n"
+    L"  --option NAME=VALUE  an encoder option of the output format (repeatable), e.g. wave-codec=\"IMA ADPCM\";\n"
+    L"                       \"tavconv options FORMAT\" lists a format's options and their values\n"
     L"  --scheme SCHEME      output naming scheme (default <sourcedir>\\<sourcename>)\n"
     L"  --range START-END    convert only this part, in milliseconds (either side may be left out)\n"
     L"  --trim               drop the silence at the start and the end\n"
@@ -34,7 +39,14 @@ const wchar_t kConvertUsage[] =
     L"  --playlist FILE      write an .m3u or .m3u8 playlist of the outputs\n"
     L"  --overwrite          replace existing outputs\n"
     L"  --no-overwrite       keep existing outputs and report them (the default)\n"
-    L"  --stats              print the elapsed time and the peak memory at the end\n";
+    L"  --stats              print the elapsed time and the peak memory at the end\n"
+    L"\n"
+    L"Options of the writable formats (tavconv options FORMAT for their values):\n"
+    L"  Wave: wave-codec, wave-format\n"
+    L"  MP3: vbr-mode, bitrate, max-bitrate, vbr-quality, sample-rate, joint-stereo, iso, crc, original,\n"
+    L"       copyright, private\n"
+    L"  Ogg Vorbis: quality-based, quality, avg-bitrate, min-bitrate, max-bitrate\n"
+    L"  AIFF: none\n";
 
 namespace {
 struct UsageError {
@@ -80,6 +92,9 @@ BatchOptions ParseArguments(const std::vector<std::wstring>& arguments) {
       if (equals == std::wstring::npos || equals == 0)
         throw UsageError{L"--option takes NAME=VALUE, not '" + pair + L"'"};
       batch.settings.options.emplace_back(pair.substr(0, equals), pair.substr(equals + 1));
+    } else if (argument == L"-o" || argument == L"--output") {
+      batch.settings.outputPath = value(i, argument);
+      if (batch.settings.outputPath.empty()) throw UsageError{argument + L" needs a file name"};
     } else if (argument == L"--scheme") {
       batch.settings.scheme = value(i, argument);
     } else if (argument == L"--range") {
@@ -128,46 +143,72 @@ BatchOptions ParseArguments(const std::vector<std::wstring>& arguments) {
       batch.inputs.push_back(argument);
     }
   }
+  if (!format && !batch.settings.outputPath.empty()) {
+    // The output's extension names the format: "tavconv convert song.flac -o song.mp3".
+    const std::wstring extension = LowerExtension(batch.settings.outputPath);
+    const int index = extension.empty() ? -1 : FormatIndexByName(extension);
+    CONVFORMAT row;
+    if (index < 0 || ConvGetFormatAt(&row, static_cast<UINT32>(index)) != S_OK || !row.destinationClass)
+      throw UsageError{L"The format of '" + batch.settings.outputPath + L"' is unknown or cannot be written: add --to"};
+    format = index;
+  }
   if (!format) throw UsageError{L"--to FORMAT is missing"};
+  if (!batch.settings.outputPath.empty() && batch.inputs.size() > 1)
+    throw UsageError{L"-o names the output of one input file; use --scheme for several"};
   if (batch.inputs.empty()) throw UsageError{L"No input given"};
   for (const std::wstring& input : batch.inputs)
     if (!batch.playlist.empty() && (_wcsicmp(AbsolutePath(input).c_str(), batch.playlist.c_str()) == 0 ||
                                     SameExistingFile(AbsolutePath(input), batch.playlist)))
       throw UsageError{L"The playlist to write is also an input: " + input};
   batch.settings.formatIndex = *format;
+  if (!batch.settings.outputPath.empty() && LowerExtension(batch.settings.outputPath).empty()) {
+    CONVFORMAT row;
+    ConvGetFormatAt(&row, static_cast<UINT32>(*format));
+    batch.settings.outputPath += row.extensions;  // the row's first extension
+  }
   if (std::wstring error = CheckOptions(batch.settings); !error.empty()) throw UsageError{error};
   if (batch.jobs == 0) batch.jobs = std::max(1u, std::thread::hardware_concurrency());
   return batch;
 }
 
-// One job's view of the engine: messages go to the console as whole lines, progress is kept for the line.
+// One job's view of the engine: messages go to the console as whole lines that name the file, progress goes
+// to the job's slot of the progress line.
 class ConsoleCallback : public IConvertCallback {
  public:
-  ConsoleCallback(std::mutex& consoleLock, std::wstring label, bool overwrite)
-      : consoleLock(consoleLock), label(std::move(label)), overwrite(overwrite) {}
+  ConsoleCallback(ProgressLine& progress, ProgressLine::Job& slot, std::wstring label, std::wstring file,
+                  bool overwrite)
+      : progress(progress), slot(slot), label(std::move(label)), file(std::move(file)), overwrite(overwrite) {}
   BOOL STDMETHODCALLTYPE ConfirmOverwrite(const wchar_t*) override { return overwrite; }
   void STDMETHODCALLTYPE Log(const wchar_t* text) override { LogStyled(text, L""); }
   void STDMETHODCALLTYPE LogStyled(const wchar_t* text, const wchar_t* style) override {
     std::wstring line = text ? text : L"";
     if (line.empty() || line.back() != L'\n') line += L'\n';
-    bool error = style && wcschr(style, L'e');
+    const bool error = style && wcschr(style, L'e');
     failed = failed || error;
-    std::lock_guard<std::mutex> guard(consoleLock);
-    WriteText(error ? stderr : stdout, label + (error ? L"  error: " : L"  ") + line);
+    progress.Print(error ? stderr : stdout, label + (error ? L"  error: " + file + L": " : std::wstring(L"  ")) + line);
   }
-  void STDMETHODCALLTYPE SetProgressRange(int max) override { range = max; }
-  void STDMETHODCALLTYPE SetProgressPos(int pos) override { position = pos; }
-  void STDMETHODCALLTYPE StepProgress(int step) override { position += step; }
+  void STDMETHODCALLTYPE SetProgressRange(int max) override {
+    slot.range = max;
+    // The job has opened the source by now: its length gives the speed in x-realtime.
+    WAVEFORMATEX format = {};
+    UINT32 bytes = 0;
+    if (source && source->GetFormat(&format) && format.nAvgBytesPerSec && source->GetDataSize(&bytes, -1, -1))
+      slot.seconds = static_cast<double>(bytes) / format.nAvgBytesPerSec;
+  }
+  void STDMETHODCALLTYPE SetProgressPos(int pos) override { slot.position = pos; }
+  void STDMETHODCALLTYPE StepProgress(int step) override { slot.position += step; }
   void STDMETHODCALLTYPE SetStatusText(const wchar_t*) override {}
   BOOL STDMETHODCALLTYPE IsCancelled() override { return FALSE; }
   void STDMETHODCALLTYPE SetCurrentFile(const wchar_t*, BOOL) override {}
 
-  long long range = 0, position = 0;
+  IConvertSource* source = nullptr;  // borrowed while ConvertFile runs
   bool failed = false;
 
  private:
-  std::mutex& consoleLock;
+  ProgressLine& progress;
+  ProgressLine::Job& slot;
   std::wstring label;
+  std::wstring file;
   bool overwrite;
 };
 
@@ -191,39 +232,59 @@ bool WritePlaylist(const std::wstring& path, const std::vector<std::wstring>& ou
 }  // namespace
 
 int RunConvertCommand(const std::vector<std::wstring>& arguments) {
+  for (const std::wstring& argument : arguments) {
+    if (argument == L"--help" || argument == L"-h" || argument == L"/?") {
+      WriteText(stdout, kConvertUsage);
+      return 0;
+    }
+  }
   BatchOptions batch;
   try {
     batch = ParseArguments(arguments);
   } catch (const UsageError& error) {
-    WriteText(stderr, L"tavconv: " + error.text + L"\n\n" + kConvertUsage);
+    WriteText(stderr, L"tavconv: " + error.text + L"\nTry 'tavconv convert --help' for the options.\n");
     return 2;
   }
   const ULONGLONG started = GetTickCount64();
   CollectedInputs inputs = CollectInputs(batch.inputs);
   for (const std::wstring& problem : inputs.problems) WriteText(stderr, L"error: " + problem + L"\n");
+  if (!batch.settings.outputPath.empty() && inputs.files.size() > 1) {
+    WriteText(stderr, L"tavconv: -o names the output of one input file, and the inputs hold " +
+                          std::to_wstring(inputs.files.size()) + L"; use --scheme\n");
+    return 2;
+  }
 
   const size_t count = inputs.files.size();
+  const unsigned jobs = static_cast<unsigned>(std::max<size_t>(1, std::min<size_t>(batch.jobs, count)));
   std::vector<std::wstring> outputs(count);
-  std::vector<char> converted(count, 0);
+  std::vector<HRESULT> results(count, E_FAIL);
   std::atomic<size_t> next{0};
-  std::mutex consoleLock;
-  auto worker = [&] {
+  ProgressLine progress(count, jobs, IsTerminal(stdout));
+  auto worker = [&](unsigned slotIndex) {
     for (size_t index = next++; index < count; index = next++) {
       std::wstring label = L"[" + std::to_wstring(index + 1) + L"/" + std::to_wstring(count) + L"]";
-      ConsoleCallback callback(consoleLock, label, batch.overwrite);
-      HRESULT result = ConvertFile(inputs.files[index], batch.settings, callback, &outputs[index]);
-      converted[index] = result == S_OK;
-      std::lock_guard<std::mutex> guard(consoleLock);
-      WriteText(stdout, label + L" " + inputs.files[index] + L" -> " +
-                            (outputs[index].empty() ? L"(no output)" : outputs[index]) +
-                            (result == S_OK ? L"  done\n" : L"  FAILED\n"));
+      ConsoleCallback callback(progress, progress.JobSlot(slotIndex), label, inputs.files[index], batch.overwrite);
+      progress.Started(slotIndex);
+      HRESULT result = ConvertFile(inputs.files[index], batch.settings, callback, &outputs[index],
+                                   [&callback](IConvertSource* source) { callback.source = source; });
+      callback.source = nullptr;
+      progress.Finished(slotIndex);
+      results[index] = result;
+      progress.Print(stdout, label + L" " + inputs.files[index] + L" -> " +
+                                 (outputs[index].empty() ? L"(no output)" : outputs[index]) +
+                                 (result == S_OK      ? L"  done\n"
+                                  : result == S_FALSE ? L"  skipped\n"
+                                                      : L"  FAILED\n"));
     }
   };
   std::vector<std::thread> threads;
-  for (unsigned i = 0; i < std::min<size_t>(batch.jobs, count); ++i) threads.emplace_back(worker);
+  for (unsigned i = 0; i < (count ? jobs : 0); ++i) threads.emplace_back(worker, i);
   for (std::thread& thread : threads) thread.join();
 
-  size_t succeeded = static_cast<size_t>(std::count(converted.begin(), converted.end(), 1));
+  const size_t succeeded = static_cast<size_t>(std::count(results.begin(), results.end(), S_OK));
+  const size_t skipped = static_cast<size_t>(std::count(results.begin(), results.end(), S_FALSE));
+  std::vector<char> converted(count, 0);
+  for (size_t i = 0; i < count; ++i) converted[i] = results[i] == S_OK;
   bool playlistWritten = true;
   if (!batch.playlist.empty()) {
     std::vector<std::wstring> done;
@@ -231,8 +292,10 @@ int RunConvertCommand(const std::vector<std::wstring>& arguments) {
       if (converted[i]) done.push_back(outputs[i]);
     playlistWritten = WritePlaylist(batch.playlist, done);
   }
-  size_t failed = count - succeeded + inputs.problems.size();
-  WriteText(stdout, std::to_wstring(succeeded) + L" converted, " + std::to_wstring(failed) + L" failed\n");
+  const size_t failed = count - succeeded - skipped + inputs.problems.size();
+  WriteText(stdout, std::to_wstring(succeeded) + L" converted, " +
+                        (skipped ? std::to_wstring(skipped) + L" skipped, " : L"") + std::to_wstring(failed) +
+                        L" failed\n");
   if (batch.stats) {
     PROCESS_MEMORY_COUNTERS memory = {};
     memory.cb = sizeof(memory);
@@ -244,5 +307,6 @@ int RunConvertCommand(const std::vector<std::wstring>& arguments) {
     line[159] = L'\0';
     WriteText(stdout, line);
   }
-  return failed == 0 && succeeded > 0 && playlistWritten ? 0 : 1;
+  // A kept output is not a converted one: the status says whether everything asked for was converted.
+  return failed == 0 && skipped == 0 && succeeded > 0 && playlistWritten ? 0 : 1;
 }

@@ -32,4 +32,12 @@ void WriteText(FILE* stream, const std::wstring& text) {
   }
   std::string bytes = WideToUtf8(text);
   fwrite(bytes.data(), 1, bytes.size(), stream);
+  // Redirected output is read while the batch runs (a log, a pipe): every line goes out as it is written.
+  fflush(stream);
+}
+
+bool IsTerminal(FILE* stream) {
+  HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
+  DWORD mode = 0;
+  return handle != INVALID_HANDLE_VALUE && GetConsoleMode(handle, &mode);
 }

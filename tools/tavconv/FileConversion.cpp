@@ -2,6 +2,7 @@
 #include "FileConversion.h"
 
 #include "InputCollector.h"
+#include "OptionCatalog.h"
 #include "SafeOutput.h"
 
 namespace {
@@ -18,13 +19,12 @@ void LogError(IConvertCallback& callback, const std::wstring& text) {
   callback.LogStyled((text + L"\n").c_str(), L"e");
 }
 
-// Applies the options in order; the destination's own message for a bad value, with the option's name.
+// Applies the options in order; a refusal is explained with the format, the option and what it accepts.
 bool ApplyOptions(IConvertDestination* destination, const ConversionSettings& settings, std::wstring& error) {
   for (const auto& [name, value] : settings.options) {
     wchar_t text[1024] = {};
     if (destination->SetOption(name.c_str(), value.c_str(), text)) continue;
-    error = text[0] ? L"Option '" + name + L"=" + value + L"': " + text
-                    : L"Unknown option '" + name + L"' for this output format";
+    error = OptionErrorText(settings.formatIndex, name, value, text);
     return false;
   }
   return true;
@@ -55,9 +55,15 @@ bool NewDestination(int formatIndex, Held<IConvertDestination>& destination) {
 }  // namespace
 
 int FormatIndexByName(const std::wstring& name) {
+  if (name.empty()) return -1;
   CONVFORMAT row;
-  if (ConvGetFormatByName(&row, name.c_str()) != S_OK) return -1;
-  return static_cast<int>(ConvGetFormatPos(&row));
+  if (ConvGetFormatByName(&row, name.c_str()) == S_OK) return static_cast<int>(ConvGetFormatPos(&row));
+  // The usual short names: "vorbis", and any extension of a row, with or without its dot ("mp3", ".ogg", "aif").
+  if (_wcsicmp(name.c_str(), L"vorbis") == 0) return FormatIndexByName(L"Ogg Vorbis");
+  const std::wstring asFile = L"x" + (name[0] == L'.' ? name : L"." + name);
+  if (name.find_first_of(L"\\/.", 1) == std::wstring::npos && ConvGetFormatOf(&row, asFile.c_str()) == S_OK)
+    return static_cast<int>(ConvGetFormatPos(&row));
+  return -1;
 }
 
 std::wstring CheckOptions(const ConversionSettings& settings) {
@@ -68,8 +74,15 @@ std::wstring CheckOptions(const ConversionSettings& settings) {
   return error;
 }
 
+std::wstring SameFormatOutput(const std::wstring& path) {
+  const size_t slash = path.find_last_of(L"\\/");
+  const size_t dot = path.find_last_of(L'.');
+  const size_t at = dot == std::wstring::npos || (slash != std::wstring::npos && dot < slash) ? path.size() : dot;
+  return path.substr(0, at) + L" (1)" + path.substr(at);
+}
+
 HRESULT ConvertFile(const std::wstring& input, const ConversionSettings& settings, IConvertCallback& callback,
-                    std::wstring* output) {
+                    std::wstring* output, const std::function<void(IConvertSource*)>& onSource) {
   CONVFORMAT inputRow;
   if (ConvGetFormatOf(&inputRow, input.c_str()) != S_OK) {
     LogError(callback, L"Unknown file format: " + input);
@@ -97,13 +110,19 @@ HRESULT ConvertFile(const std::wstring& input, const ConversionSettings& setting
     LogError(callback, error);
     return E_FAIL;
   }
-  wchar_t name[MAX_PATH] = {};
-  if (!SuggestOutputFile(settings.scheme.c_str(), settings.formatIndex, source.object, name, MAX_PATH)) {
-    LogError(callback, name);
-    return E_FAIL;
+  std::wstring path;
+  if (!settings.outputPath.empty()) {
+    path = AbsolutePath(settings.outputPath);
+  } else {
+    wchar_t name[MAX_PATH] = {};
+    if (!SuggestOutputFile(settings.scheme.c_str(), settings.formatIndex, source.object, name, MAX_PATH)) {
+      LogError(callback, name);
+      return E_FAIL;
+    }
+    // A relative scheme is relative to the current folder, and the job and playlists need the full path.
+    path = AbsolutePath(name);
+    if (settings.scheme == ConversionSettings().scheme && SameExistingFile(input, path)) path = SameFormatOutput(path);
   }
-  // A relative scheme is relative to the current folder, and the job and playlists need the full path.
-  std::wstring path = AbsolutePath(name);
   if (output) *output = path;
   if (SameExistingFile(input, path)) {
     LogError(callback, L"Source file is equal to destination file");
@@ -116,8 +135,9 @@ HRESULT ConvertFile(const std::wstring& input, const ConversionSettings& setting
     // The question is about this file, which the job would name only once it runs.
     callback.SetCurrentFile(input.substr(input.find_last_of(L"\\/") + 1).c_str(), TRUE);
     if (!callback.ConfirmOverwrite(path.c_str())) {
-      LogError(callback, L"Output file already exists");
-      return E_FAIL;
+      // Keeping the existing file is the user's choice, not a failure.
+      callback.LogStyled((L"Output file already exists, skipped: " + path + L"\n").c_str(), L"i");
+      return S_FALSE;
     }
     replace = true;
   }
@@ -127,6 +147,7 @@ HRESULT ConvertFile(const std::wstring& input, const ConversionSettings& setting
     return E_FAIL;
   }
   RemoveAbandonedOutputs(FolderOf(path));
+  if (onSource) onSource(source.object);
   double gain = settings.gain;
   HRESULT result = AudioConvert(source.object, destination.object, &callback, &settings.job,
                                 settings.normalize ? &gain : nullptr, settings.startMs, settings.endMs);

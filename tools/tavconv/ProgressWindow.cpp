@@ -450,6 +450,8 @@ INT_PTR CProgressWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lPara
         case IDOK:
           if (state == State::kReady) {
             state = State::kRunning;
+            // The job says so itself once it runs, but an overwrite question may come first.
+            SetDlgItemTextW(window, IDC_STATUS_TEXT, ProgramText(IDS_CONVERTING).c_str());
             ShowButton(IDC_SETTINGS, false);
             ShowButton(IDOK, false);
             SendMessageW(window, DM_SETDEFID, IDCANCEL, 0);

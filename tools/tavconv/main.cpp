@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "ConsoleCommands.h"
 #include "ConsoleMode.h"
 #include "FormatProbe.h"
 #include "ConsoleText.h"
@@ -17,9 +18,12 @@ const wchar_t kUsage[] =
     L"\n"
     L"Commands:\n"
     L"  convert --to FORMAT [options] INPUT...   convert files, folders and playlists (tavconv convert --help)\n"
+    L"  convert INPUT -o OUTPUT                  convert one file into the named output\n"
     L"  formats                                  list the audio formats, with what can be read and written\n"
+    L"  options FORMAT [CODEC]                   list the encoder options of an output format and their values\n"
+    L"  settings FORMAT                          edit the stored default settings of an output format\n"
     L"  sample FILE.wav [SECONDS]                write the built-in sample recording (default 5 seconds)\n"
-    L"  --help                                   show this text\n";
+    L"  --help, -h, /?                           show this text\n";
 
 std::wstring ExtensionList(const CONVFORMAT& format) {
   std::wstring list;
@@ -73,8 +77,7 @@ int WriteSample(const std::vector<std::wstring>& arguments) {
   int seconds = 5;
   if (arguments.empty() || arguments.size() > 2 ||
       (arguments.size() == 2 && (seconds = _wtoi(arguments[1].c_str())) <= 0) || seconds > 3600) {
-    WriteText(stderr, std::wstring(L"tavconv: sample takes FILE.wav and optionally SECONDS (1 to 3600)\n\n") + kUsage);
-    return 2;
+    return UsageError(L"sample takes FILE.wav and optionally SECONDS (1 to 3600)");
   }
   if (!WriteSampleWave(arguments[0], seconds)) {
     WriteText(stderr, L"tavconv: cannot write " + arguments[0] + L"\n");
@@ -97,19 +100,14 @@ int wmain(int argc, wchar_t** argv) {
     WriteText(stderr, kUsage);
     return 2;
   }
-  if (command == L"--help" || command == L"-h" || command == L"help") {
+  if (command == L"--help" || command == L"-h" || command == L"/?" || command == L"help") {
     WriteText(stdout, kUsage);
     return 0;
   }
   if (command == L"formats") return PrintFormats();
+  if (command == L"options") return PrintOptions(rest);
+  if (command == L"settings") return EditDefaults(rest);
   if (command == L"sample") return WriteSample(rest);
-  if (command == L"convert") {
-    if (!rest.empty() && (rest[0] == L"--help" || rest[0] == L"-h")) {
-      WriteText(stdout, kConvertUsage);
-      return 0;
-    }
-    return RunConvertCommand(rest);
-  }
-  WriteText(stderr, L"tavconv: unknown command '" + command + L"'\n\n" + kUsage);
-  return 2;
+  if (command == L"convert") return RunConvertCommand(rest);
+  return UsageError(L"unknown command '" + command + L"'");
 }

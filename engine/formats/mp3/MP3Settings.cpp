@@ -216,7 +216,10 @@ uint32_t CMP3Settings::SelectedMode() const {
 // Relabels the slider, refills its steps and the down-sampling list for a mode, from the current record.
 void CMP3Settings::ShowMode(uint32_t mode) {
   const bool vbr = mode == 1 || mode == 3;
-  SetDlgItemTextW(window, IDC_MP3_SLIDER_LABEL, LoadEngineString(vbr ? IDS_VBR_QUALITY : IDS_BIT_RATE).c_str());
+  // The label's text comes from the string table (and language packs); the access key is added here.
+  std::wstring label = LoadEngineString(vbr ? IDS_VBR_QUALITY : IDS_BIT_RATE);
+  if (label.find(L'&') == std::wstring::npos) label.insert(0, L"&");
+  SetDlgItemTextW(window, IDC_MP3_SLIDER_LABEL, label.c_str());
   std::vector<uint32_t> steps = SliderSteps(mode);
   uint32_t current = vbr ? settings.vbrQuality : settings.bitrate;
   size_t position = steps.size() - 1;

@@ -69,7 +69,24 @@ void COggSettings::InitControls() {
   }
   CheckDlgButton(window, IDC_OGG_USE_MIN, settings.useMinBitrate ? BST_CHECKED : BST_UNCHECKED);
   CheckDlgButton(window, IDC_OGG_USE_MAX, settings.useMaxBitrate ? BST_CHECKED : BST_UNCHECKED);
+  for (int slider : {IDC_OGG_QUALITY, IDC_OGG_AVERAGE, IDC_OGG_MIN, IDC_OGG_MAX}) ShowValue(slider);
   UpdateEnabling();
+}
+
+// The label beside a slider: "40%" or "128 kbps".
+void COggSettings::ShowValue(int slider) {
+  int label = slider == IDC_OGG_QUALITY   ? IDC_OGG_QUALITY_VALUE
+              : slider == IDC_OGG_AVERAGE ? IDC_OGG_AVERAGE_VALUE
+              : slider == IDC_OGG_MIN     ? IDC_OGG_MIN_VALUE
+                                          : IDC_OGG_MAX_VALUE;
+  std::wstring text = slider == IDC_OGG_QUALITY ? FormatText(32, L"%d%%", QualityPosition() * 10)
+                                                : FormatText(32, L"%d kbps", kOggBitrateSteps[Position(slider)]);
+  SetDlgItemTextW(window, label, text.c_str());
+}
+
+void COggSettings::OnScroll(HWND control) {
+  for (int slider : {IDC_OGG_QUALITY, IDC_OGG_AVERAGE, IDC_OGG_MIN, IDC_OGG_MAX})
+    if (control == GetDlgItem(window, slider)) ShowValue(slider);
 }
 
 bool COggSettings::Checked(int id) const { return IsDlgButtonChecked(window, id) == BST_CHECKED; }
@@ -78,16 +95,21 @@ int COggSettings::Position(int id) const {
   return std::clamp(static_cast<int>(Send(window, id, TBM_GETPOS)), 0, kOggBitrateStepCount - 1);
 }
 
+int COggSettings::QualityPosition() const {
+  return std::clamp(static_cast<int>(Send(window, IDC_OGG_QUALITY, TBM_GETPOS)), 0, 10);
+}
+
 void COggSettings::UpdateEnabling() {
   bool quality = Checked(IDC_OGG_QUALITY_MODE);
   bool average = !quality;
   bool minimum = average && Checked(IDC_OGG_USE_MIN);
   bool maximum = average && Checked(IDC_OGG_USE_MAX);
   const std::pair<int, bool> states[] = {
-      {IDC_OGG_QUALITY, quality},       {IDC_OGG_QUALITY_LABEL, quality}, {IDC_OGG_AVERAGE, average},
-      {IDC_OGG_AVERAGE_LABEL, average}, {IDC_OGG_USE_MIN, average},       {IDC_OGG_USE_MAX, average},
-      {IDC_OGG_MIN, minimum},           {IDC_OGG_MIN_LABEL, minimum},     {IDC_OGG_MAX, maximum},
-      {IDC_OGG_MAX_LABEL, maximum},
+      {IDC_OGG_QUALITY, quality},   {IDC_OGG_QUALITY_LABEL, quality}, {IDC_OGG_QUALITY_VALUE, quality},
+      {IDC_OGG_AVERAGE, average},   {IDC_OGG_AVERAGE_LABEL, average}, {IDC_OGG_AVERAGE_VALUE, average},
+      {IDC_OGG_USE_MIN, average},   {IDC_OGG_USE_MAX, average},       {IDC_OGG_MIN, minimum},
+      {IDC_OGG_MIN_LABEL, minimum}, {IDC_OGG_MIN_VALUE, minimum},     {IDC_OGG_MAX, maximum},
+      {IDC_OGG_MAX_LABEL, maximum}, {IDC_OGG_MAX_VALUE, maximum},
   };
   for (const auto& [id, enabled] : states) EnableWindow(GetDlgItem(window, id), enabled);
 }
@@ -95,7 +117,7 @@ void COggSettings::UpdateEnabling() {
 void COggSettings::ReadControls() {
   settings.qualityBased = Checked(IDC_OGG_QUALITY_MODE) ? 1 : 0;
   if (settings.qualityBased) {
-    settings.quality = std::clamp(static_cast<int>(Send(window, IDC_OGG_QUALITY, TBM_GETPOS)), 0, 10) * 10;
+    settings.quality = QualityPosition() * 10;
     return;
   }
   settings.avgBitrate = kOggBitrateSteps[Position(IDC_OGG_AVERAGE)];

@@ -48,9 +48,13 @@ class COggSettings : public CSettingsDlg<COggSettings, OGGSETTINGS, IDD_OGG_SETT
   void InitControls();
   void ReadControls();
   void OnCommand(int id, int code);
+  void OnScroll(HWND control);
 
  private:
   void UpdateEnabling();
+  void ShowValue(int slider);
   bool Checked(int id) const;
+  // The step index of a bit-rate slider; the quality slider's position 0 to 10.
   int Position(int id) const;
+  int QualityPosition() const;
 };

@@ -156,12 +156,13 @@ TEST_F(Mp3Settings, DialogFollowsTheMode) {
     count = static_cast<int>(SendDlgItemMessageW(dialog, kResample, CB_GETCOUNT, 0, 0));
     for (int i = 0; i < count; ++i) resampleVbr.push_back(Item(dialog, kResample, i));
 
-    SendDlgItemMessageW(dialog, kSlider, TBM_SETPOS, TRUE, 8);
-    SendMessageW(dialog, WM_HSCROLL, 0, reinterpret_cast<LPARAM>(GetDlgItem(dialog, kSlider)));
+    Focus(dialog, kSlider);
+    PressKey(dialog, VK_END);
+    PressKey(dialog, VK_LEFT);
     movedValue = Label(dialog, kValue);
     SelectComboItem(dialog, kResample, 2);
-    CheckDlgButton(dialog, kCrc, BST_CHECKED);
-    CheckDlgButton(dialog, kJointStereo, BST_UNCHECKED);
+    Click(dialog, kCrc);
+    Click(dialog, kJointStereo);
     Click(dialog, IDOK);
   });
   EXPECT_TRUE(mp3->ShowSettings(nullptr, nullptr));
@@ -169,7 +170,7 @@ TEST_F(Mp3Settings, DialogFollowsTheMode) {
       (std::vector<std::wstring>{L"CBR - Constant Bitrate", L"VBR - Variable Bitrate",
                                  L"ABR - Average Bitrate [recommended]", L"Fast VBR - Variable Bitrate [Fast Mode]"}),
       modes);
-  EXPECT_EQ(L"Bit rate:", abrLabel);
+  EXPECT_EQ(L"&Bit rate:", abrLabel);
   EXPECT_EQ(L"8 kBits / sec.", abrMin);
   EXPECT_EQ(L"320 kbps", abrMax);
   EXPECT_EQ(L"128 kbps", abrValue);
@@ -178,7 +179,7 @@ TEST_F(Mp3Settings, DialogFollowsTheMode) {
   EXPECT_EQ(L"Automatic Detection (default)", resampleAbr.front());
   EXPECT_EQ(L"44,100 Hz", resampleAbr[2]);
   EXPECT_EQ(L"8,000 Hz", resampleAbr.back());
-  EXPECT_EQ(L"VBR Quality:", vbrLabel);
+  EXPECT_EQ(L"&VBR Quality:", vbrLabel);
   EXPECT_EQ(L"10%", vbrMin);
   EXPECT_EQ(L"70%", vbrValue);
   EXPECT_EQ(10, vbrSteps);
@@ -186,6 +187,38 @@ TEST_F(Mp3Settings, DialogFollowsTheMode) {
   EXPECT_EQ(L"90%", movedValue);
   EXPECT_EQ(L"VBR Quality 90%; 44 kHz", Text(mp3));
   mp3->Release();
+}
+
+TEST_F(Mp3Settings, KeyboardAndAccessKeysInDefaultsMode) {
+  CONVFORMAT row;
+  ASSERT_EQ(S_OK, ConvGetFormatByName(&row, L"MP3"));
+  std::wstring problems;
+  int resampleFocused = 0, sliderFocused = 0;
+  RECT cancel = {}, setDefault = {};
+  ModalDriver driver([&](HWND dialog) {
+    problems = AccessKeyProblems(dialog);
+    GetWindowRect(GetDlgItem(dialog, IDCANCEL), &cancel);
+    GetWindowRect(GetDlgItem(dialog, kSetDefault), &setDefault);
+    PressAccessKey(dialog, L'd');
+    resampleFocused = FocusedId();
+    PressKey(dialog, VK_DOWN);
+    PressAccessKey(dialog, L'b');
+    sliderFocused = FocusedId();
+    PressKey(dialog, VK_RIGHT);
+    PressAccessKey(dialog, L'c');
+    PressKey(dialog, VK_RETURN);
+  });
+  EXPECT_EQ(S_OK, ConvDefOutputSettings(nullptr, &row));
+  EXPECT_EQ(L"", problems);
+  EXPECT_EQ(setDefault.right, cancel.right) << "OK and Cancel close up where the hidden button was";
+  EXPECT_EQ(kResample, resampleFocused) << "a label's key reaches the list it names";
+  EXPECT_EQ(kSlider, sliderFocused);
+  uint32_t stored[12] = {};
+  UINT32 size = sizeof(stored);
+  ASSERT_TRUE(GetProfileBinary(L"MP3", L"LAMESettings", stored, &size));
+  EXPECT_EQ(144u, stored[1]) << "the arrow key moved the slider one step";
+  EXPECT_EQ(48000u, stored[5]) << "the arrow key chose the next rate";
+  EXPECT_EQ(1u, stored[11]) << "the access key checked \"Generate CRC\"";
 }
 
 TEST_F(Mp3Settings, DefaultsModeSavesTheRecord) {

@@ -83,6 +83,32 @@ TEST_F(WavSettingsDialog, OkAppliesToTheDestinationAndTheOthersListed) {
   destination->Release();
 }
 
+TEST_F(WavSettingsDialog, KeyboardAndAccessKeys) {
+  IConvertDestination* destination = NewWavDestination();
+  std::wstring problems, chosen, channels;
+  int codecFocused = 0, formatFocused = 0;
+  ModalDriver driver([&](HWND dialog) {
+    problems = AccessKeyProblems(dialog);
+    PressAccessKey(dialog, L'c');
+    codecFocused = FocusedId();
+    PressAccessKey(dialog, L'f');
+    formatFocused = FocusedId();
+    PressKey(dialog, VK_DOWN);
+    wchar_t text[256] = L"";
+    SendDlgItemMessageW(dialog, kFormatList, CB_GETLBTEXT, 1, reinterpret_cast<LPARAM>(text));
+    chosen = text;
+    channels = Label(dialog, kChannelsLabel);
+    PressKey(dialog, VK_RETURN);
+  });
+  EXPECT_TRUE(destination->ShowSettings(nullptr, nullptr));
+  EXPECT_EQ(L"", problems);
+  EXPECT_EQ(kCodecList, codecFocused) << "a label's key reaches the list it names";
+  EXPECT_EQ(kFormatList, formatFocused);
+  EXPECT_NE(L"Unknown", channels) << "the format chosen with the arrow key shows its details";
+  EXPECT_EQ(L"PCM; " + chosen, Text(destination));
+  destination->Release();
+}
+
 TEST_F(WavSettingsDialog, SetDefaultThenCancel) {
   IConvertDestination* destination = NewWavDestination();
   ModalDriver driver([&](HWND dialog) {

@@ -17,7 +17,7 @@ check "sample 3" 0 sample "in/Музыка/тон.wav" 2
 check "sample 4" 0 sample in/sub/c.wav 4
 printf '#EXTM3U\r\na.wav\r\nsub/b.wav\r\n' > in/LIST.M3U
 
-# Usage errors: status 2 with a message and the usage text.
+# Usage errors: status 2 with the one line that is wrong and a hint to the help, not the whole help.
 check "no --to" 2 convert in/a.wav; expect_text "no --to" "--to FORMAT is missing"
 check "unknown format" 2 convert --to Vinyl in/a.wav; expect_text "unknown format" "Unknown output format 'Vinyl'"
 check "read-only format" 2 convert --to FLAC in/a.wav; expect_text "read-only format" "cannot be written"
@@ -26,6 +26,48 @@ check "bad option value" 2 convert --to Wave --option wave-codec=Nope in/a.wav; 
 check "unknown option" 2 convert --to Wave --frobnicate in/a.wav; expect_text "unknown option" "Unknown option --frobnicate"
 check "no inputs" 2 convert --to Wave
 check "help" 0 --help; expect_text "help" "convert --to FORMAT"
+for switch in -h /? ; do check "help $switch" 0 "$switch"; expect_text "help $switch" "settings FORMAT"; done
+check "convert help" 0 convert /?; expect_text "convert help" "Ogg Vorbis: quality-based"
+check "one line" 2 convert --to Vinyl in/a.wav
+[ "$(wc -l <<<"$out")" -le 3 ] || fail "one line: a usage error printed $(wc -l <<<"$out") lines"
+expect_text "one line" "Try 'tavconv convert --help'"
+check "unknown command" 2 frobnicate; expect_text "unknown command" "Try 'tavconv --help'"
+# Option errors name the format, the option and the value, and what is accepted.
+check "option text" 2 convert --to mp3 --option vbr-mode=fast in/a.wav
+expect_text "option text" 'MP3 option vbr-mode="fast": Value can be either CBR, VBR, FASTVBR or ABR. (accepted: CBR, VBR'
+check "option unknown" 2 convert --to ogg --option bitrate=128 in/a.wav
+expect_text "option unknown" 'Ogg Vorbis has no option "bitrate" (its options: quality-based'
+check "options" 0 options OGG; expect_text "options" "avg-bitrate: 48 to 320 (kbps)"
+
+# Short names and extensions of the formats, in any case (each to a folder of its own: Wine's file names ignore case).
+n=0
+while read -r name extension; do
+  n=$((n + 1))
+  check "short name $name" 0 convert --to "$name" --scheme 'out\short'"$n"'\<sourcename>' in/a.wav
+  [ -s "out/short$n/a.$extension" ] || fail "short name $name: out/short$n/a.$extension missing"
+done <<'LIST'
+wav wav
+WAV wav
+.mp3 mp3
+ogg ogg
+Vorbis ogg
+aif aif
+AIFF aif
+LIST
+
+# -o names the output of one file; its extension gives the format when --to is left out.
+check "-o" 0 convert in/a.wav -o out/named/song.ogg
+ogginfo out/named/song.ogg >/dev/null 2>&1 || fail "-o: out/named/song.ogg is not Ogg Vorbis"
+check "-o without extension" 0 convert --to mp3 in/a.wav -o out/named/plain
+[ -s out/named/plain.mp3 ] || fail "-o without extension: plain.mp3 missing"
+check "-o two inputs" 2 convert --to Wave in/a.wav in/sub/b.wav -o out/named/x.wav
+check "-o folder" 2 convert --to Wave in -o out/named/x.wav; expect_text "-o folder" "-o names the output of one input"
+
+# Wave to Wave with the default scheme writes "name (1).wav" beside the input, and a kept output is skipped.
+cp in/a.wav out/same.wav
+check "same format" 0 convert --to Wave out/same.wav
+[ -s "out/same (1).wav" ] || fail "same format: 'out/same (1).wav' missing"
+check "kept output" 1 convert --to Wave out/same.wav; expect_text "kept output" "0 converted, 1 skipped, 0 failed"
 check "formats" 0 formats; expect_text "formats" "16  Monkey's APE"
 
 # A missing input fails the run but the others are converted.
