@@ -7,8 +7,8 @@
 #include <cwctype>
 #include <vector>
 
-#include "FileConversion.h"
 #include "ComPtr.h"
+#include "FileConversion.h"
 #include "FormatProbe.h"
 #include "InputCollector.h"
 #include "ListFile.h"
@@ -23,6 +23,7 @@ constexpr int kBadCommandLine = 2;
 std::wstring Counted(int count, UINT one, UINT many) {
   return count == 1 ? ProgramText(one) : ProgramText(many, std::to_wstring(count));
 }
+
 // Shows the message and gives back the exit status that goes with it.
 int Tell(const std::wstring& text, UINT icon, int status) {
   messageBoxFunction(nullptr, text.c_str(), ProgramText(IDS_APP_CAPTION).c_str(), MB_OK | MB_SETFOREGROUND | icon);
