@@ -98,7 +98,10 @@ HRESULT ConvertFile(const std::wstring& input, const ConversionSettings& setting
     return E_FAIL;
   }
   Held<IConvertDestination> destination;
-  if (!NewDestination(settings.formatIndex, destination)) {
+  if (settings.destination) {
+    destination.object = settings.destination;
+    destination.object->AddRef();
+  } else if (!NewDestination(settings.formatIndex, destination)) {
     LogError(callback, L"This output format cannot be written");
     return E_FAIL;
   }

@@ -19,6 +19,9 @@ struct ConversionSettings {
   CONVOPTIONS job = {};
   bool normalize = false;
   double gain = 0.0;  // 0.0: the analysed gain
+  // The caller's destination, with settings chosen in its settings dialog (used once, for one file); null:
+  // a new destination with the stored defaults.
+  IConvertDestination* destination = nullptr;
 };
 
 // Looks up a format-table row by its name or a usual short name ("wav", "mp3", "ogg", "vorbis", "aif", "wma",

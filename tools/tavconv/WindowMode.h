@@ -7,9 +7,6 @@
 bool IsWindowModeCommand(const wchar_t* argument);
 
 // Runs /C "<format name>" "<list file>", /B "<list file>" or /R "<list file>" and deletes the list file.
-// 0 when every file was converted; 1 when a file failed, the user cancelled, the list file was missing or
-// empty or the action is not available; 2 for a command line it does not understand.
+// 0 when every file was converted or kept at the user's word; 1 when a file failed, the user cancelled, the list file
+// was missing or empty or the action is not available; 2 for a command line it does not understand.
 int RunWindowMode(int argc, wchar_t** argv);
-
-// The last line of the log: "3 files converted, 1 failed."
-std::wstring SummaryText(int converted, int failed, int notConverted);

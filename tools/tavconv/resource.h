@@ -1,13 +1,24 @@
-// Resource ids of the converter application: the progress window and its texts.
+// Resource ids of the converter application: the progress window, the overwrite question and their texts.
 #pragma once
 
 #define IDD_PROGRESS 100
+#define IDD_OVERWRITE 101
 
 #define IDC_PROGRESS_BAR 1001
 #define IDC_STATUS_TEXT 1002
 #define IDC_CURRENT_FILE 1003
 #define IDC_FILE_COUNT 1004
 #define IDC_LOG 1005
+#define IDC_OVERALL_TEXT 1006
+#define IDC_OVERALL_BAR 1007
+#define IDC_NAMING 1008
+#define IDC_SETTINGS_TEXT 1009
+#define IDC_SETTINGS 1010
+
+#define IDC_OVERWRITE_ICON 1501
+#define IDC_OVERWRITE_TEXT 1502
+#define IDC_YES_TO_ALL 1503
+#define IDC_NO_TO_ALL 1504
 
 #define IDS_APP_CAPTION 200
 #define IDS_USAGE 201
@@ -30,3 +41,26 @@
 #define IDS_FILE_NOT_CONVERTED 219
 #define IDS_FILES_NOT_CONVERTED 220
 #define IDS_NO_WINDOW 221
+#define IDS_FILE_SKIPPED 222
+#define IDS_FILES_SKIPPED 223
+#define IDS_READY 224
+#define IDS_READY_FILES 225
+#define IDS_NAMING 226
+#define IDS_FORMAT_SETTINGS 227
+#define IDS_CONVERTING 228
+#define IDS_OVERALL 229
+#define IDS_OVERALL_TIME_LEFT 230
+#define IDS_CANCEL_QUESTION 231
+#define IDS_STATUS_COUNTS 232
+#define IDS_STATUS_SKIPPED 233
+#define IDS_STATUS_FAILED 234
+#define IDS_STATUS_NOT_CONVERTED 235
+#define IDS_FINISHED_TITLE 236
+#define IDS_SECONDS_LEFT 237
+#define IDS_MINUTES_LEFT 238
+#define IDS_HOURS_LEFT 239
+#define IDS_FINISHED 240
+#define IDS_CANCELLED_STATUS 241
+#define IDS_OVERWRITE_TITLE 242
+#define IDS_ONE_FILE 243
+#define IDS_MANY_FILES 244
