@@ -22,4 +22,17 @@ static_assert(sizeof(CDTrackInfo) == 24 && offsetof(CDTrackInfo, serial) == 4 &&
                   offsetof(CDTrackInfo, startMSF) == 16 && offsetof(CDTrackInfo, lengthMSF) == 20,
               "CDTrackInfo layout");
 
+// The whole table of contents: offsets[i] is the absolute frame address (lead-in included) of track i + 1,
+// offsets[count] the lead-out. Counts audio and data tracks alike.
+struct CDTOC {
+  UINT32 count;
+  UINT32 offsets[100];
+};
+static_assert(sizeof(CDTOC) == 404 && offsetof(CDTOC, offsets) == 4, "CDTOC layout");
+
+// MSF packed as M << 16 | S << 8 | F.
+inline UINT32 PackMSF(UINT32 minutes, UINT32 seconds, UINT32 frames) { return minutes << 16 | seconds << 8 | frames; }
+// A length in frames (75 per second) packed the same way.
+inline UINT32 PackFrames(UINT32 frames) { return PackMSF(frames / 4500, frames / 75 % 60, frames % 75); }
+
 }  // namespace cdrip
