@@ -22,6 +22,25 @@ static_assert(sizeof(CDTrackInfo) == 24 && offsetof(CDTrackInfo, serial) == 4 &&
                   offsetof(CDTrackInfo, startMSF) == 16 && offsetof(CDTrackInfo, lengthMSF) == 20,
               "CDTrackInfo layout");
 
+// One CD drive of the device list; all text ASCII.
+#pragma pack(push, 1)
+struct CDDeviceInfo {
+  BYTE hostAdapter;
+  BYTE target;
+  BYTE lun;
+  BYTE reserved;
+  char description[65];  // "%s, %s v%s (%d:%d:%d)": vendor, product, revision, adapter, target, lun
+  char vendor[9];        // INQUIRY bytes 8-15, space padding kept
+  char product[17];      // INQUIRY bytes 16-31
+  char revision[5];      // INQUIRY bytes 32-35
+  BYTE rest[21];
+};
+#pragma pack(pop)
+static_assert(sizeof(CDDeviceInfo) == 121 && offsetof(CDDeviceInfo, description) == 4 &&
+                  offsetof(CDDeviceInfo, vendor) == 69 && offsetof(CDDeviceInfo, product) == 78 &&
+                  offsetof(CDDeviceInfo, revision) == 95 && offsetof(CDDeviceInfo, rest) == 100,
+              "CDDeviceInfo layout");
+
 // The whole table of contents: offsets[i] is the absolute frame address (lead-in included) of track i + 1,
 // offsets[count] the lead-out. Counts audio and data tracks alike.
 struct CDTOC {
