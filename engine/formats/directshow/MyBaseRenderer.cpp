@@ -205,18 +205,19 @@ class CMyBaseRenderer::CInputPin final : public IPin, public IMemInputPin {
 };
 
 CMyBaseRenderer::CMyBaseRenderer(IRendererOwner* owner)
-    : owner(owner), pin(new CInputPin(this)), completion(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
-  InitializeCriticalSection(&lock);
+    : CFilterBase(kFilterName, kPinName),
+      owner(owner),
+      input(new CInputPin(this)),
+      completion(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
+  pin = input;
 }
 
 CMyBaseRenderer::~CMyBaseRenderer() {
-  delete pin;
-  if (clock) clock->Release();
+  delete input;
   if (completion) CloseHandle(completion);
-  DeleteCriticalSection(&lock);
 }
 
-IPin* CMyBaseRenderer::InputPin() { return pin; }
+IPin* CMyBaseRenderer::InputPin() { return input; }
 
 bool CMyBaseRenderer::AcceptedFormat(const AM_MEDIA_TYPE& type, WAVEFORMATEX* out) {
   return IsEqualGUID(type.formattype, FORMAT_WaveFormatEx) && PcmFormatOf(type.pbFormat, type.cbFormat, out);
@@ -239,13 +240,9 @@ HRESULT CMyBaseRenderer::QueryInterface(REFIID iid, void** out) {
   return S_OK;
 }
 
-ULONG CMyBaseRenderer::AddRef() { return ++refCount; }
+ULONG CMyBaseRenderer::AddRef() { return CFilterBase::AddRef(); }
 
-ULONG CMyBaseRenderer::Release() {
-  ULONG remaining = --refCount;
-  if (!remaining) delete this;
-  return remaining;
-}
+ULONG CMyBaseRenderer::Release() { return CFilterBase::Release(); }
 
 HRESULT CMyBaseRenderer::GetClassID(CLSID* id) {
   if (!id) return E_POINTER;
@@ -282,68 +279,10 @@ HRESULT CMyBaseRenderer::Run(REFERENCE_TIME) {
   return S_OK;
 }
 
-HRESULT CMyBaseRenderer::GetState(DWORD, FILTER_STATE* out) {
-  if (!out) return E_POINTER;
-  CriticalSectionLock hold(lock);
-  *out = state;
-  return S_OK;
-}
-
-HRESULT CMyBaseRenderer::SetSyncSource(IReferenceClock* newClock) {
-  CriticalSectionLock hold(lock);
-  if (newClock) newClock->AddRef();
-  if (clock) clock->Release();
-  clock = newClock;
-  return S_OK;
-}
-
-HRESULT CMyBaseRenderer::GetSyncSource(IReferenceClock** out) {
-  if (!out) return E_POINTER;
-  CriticalSectionLock hold(lock);
-  *out = clock;
-  if (clock) clock->AddRef();
-  return S_OK;
-}
-
-HRESULT CMyBaseRenderer::EnumPins(IEnumPins** out) {
-  if (!out) return E_POINTER;
-  *out = NewPinEnum(pin);
-  return *out ? S_OK : E_OUTOFMEMORY;
-}
-
-HRESULT CMyBaseRenderer::FindPin(LPCWSTR id, IPin** out) {
-  if (!id || !out) return E_POINTER;
-  if (wcscmp(id, kPinName) != 0) {
-    *out = nullptr;
-    return VFW_E_NOT_FOUND;
-  }
-  *out = pin;
-  pin->AddRef();
-  return S_OK;
-}
-
-HRESULT CMyBaseRenderer::QueryFilterInfo(FILTER_INFO* info) {
-  if (!info) return E_POINTER;
-  wcscpy_s(info->achName, kFilterName);
-  CriticalSectionLock hold(lock);
-  info->pGraph = graph;
-  if (graph) graph->AddRef();
-  return S_OK;
-}
-
-HRESULT CMyBaseRenderer::JoinFilterGraph(IFilterGraph* newGraph, LPCWSTR) {
-  CriticalSectionLock hold(lock);
-  graph = newGraph;
+void CMyBaseRenderer::OnJoined() {
   events = nullptr;
-  // Neither pointer is referenced: the graph owns the filter, and a reference back would keep both alive.
   if (graph && SUCCEEDED(graph->QueryInterface(IID_IMediaEventSink, reinterpret_cast<void**>(&events))))
     events->Release();
-  return S_OK;
-}
-
-HRESULT CMyBaseRenderer::QueryVendorInfo(LPWSTR* info) {
-  if (info) *info = nullptr;
-  return E_NOTIMPL;
 }
 
 ULONG CMyBaseRenderer::GetMiscFlags() { return AM_FILTER_MISC_FLAGS_IS_RENDERER; }
@@ -360,7 +299,7 @@ void CMyBaseRenderer::NotifyComplete() {
 
 IMediaSeeking* CMyBaseRenderer::UpstreamSeeking() {
   CriticalSectionLock hold(lock);
-  IPin* peer = pin->Peer();
+  IPin* peer = input->Peer();
   IMediaSeeking* seeking = nullptr;
   if (!peer || FAILED(peer->QueryInterface(IID_IMediaSeeking, reinterpret_cast<void**>(&seeking)))) return nullptr;
   return seeking;

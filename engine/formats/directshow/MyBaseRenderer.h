@@ -8,6 +8,7 @@
 
 #include <atomic>
 
+#include "FilterBase.h"
 #include "PcmFormat.h"
 
 // What the renderer tells its owner. Both calls come on the graph's streaming thread.
@@ -23,7 +24,7 @@ class IRendererOwner {
   ~IRendererOwner() = default;
 };
 
-class CMyBaseRenderer final : public IBaseFilter, public IAMFilterMiscFlags, public IMediaSeeking {
+class CMyBaseRenderer final : public CFilterBase, public IAMFilterMiscFlags, public IMediaSeeking {
  public:
   static constexpr const wchar_t* kFilterName = L"DirectShowConvSource";
 
@@ -46,15 +47,6 @@ class CMyBaseRenderer final : public IBaseFilter, public IAMFilterMiscFlags, pub
   HRESULT STDMETHODCALLTYPE Stop() override;
   HRESULT STDMETHODCALLTYPE Pause() override;
   HRESULT STDMETHODCALLTYPE Run(REFERENCE_TIME start) override;
-  HRESULT STDMETHODCALLTYPE GetState(DWORD timeoutMs, FILTER_STATE* state) override;
-  HRESULT STDMETHODCALLTYPE SetSyncSource(IReferenceClock* clock) override;
-  HRESULT STDMETHODCALLTYPE GetSyncSource(IReferenceClock** clock) override;
-  // IBaseFilter
-  HRESULT STDMETHODCALLTYPE EnumPins(IEnumPins** out) override;
-  HRESULT STDMETHODCALLTYPE FindPin(LPCWSTR id, IPin** out) override;
-  HRESULT STDMETHODCALLTYPE QueryFilterInfo(FILTER_INFO* info) override;
-  HRESULT STDMETHODCALLTYPE JoinFilterGraph(IFilterGraph* graph, LPCWSTR name) override;
-  HRESULT STDMETHODCALLTYPE QueryVendorInfo(LPWSTR* info) override;
   // IAMFilterMiscFlags: marks the filter as a renderer, whose end of stream completes the graph.
   ULONG STDMETHODCALLTYPE GetMiscFlags() override;
   // IMediaSeeking, passed through to the pin the renderer is connected to.
@@ -82,23 +74,20 @@ class CMyBaseRenderer final : public IBaseFilter, public IAMFilterMiscFlags, pub
   class CInputPin;
   friend class CInputPin;
 
-  ~CMyBaseRenderer();
+  ~CMyBaseRenderer() override;
+  // Keeps the graph's event sink, without a reference: the graph owns the filter.
+  void OnJoined() override;
   // The upstream pin's seeking interface (one reference), or null when unconnected or it cannot seek.
   IMediaSeeking* UpstreamSeeking();
   void NotifyComplete();
 
-  std::atomic<ULONG> refCount{1};
   IRendererOwner* owner;  // borrowed: the owner outlives the graph it built
-  CInputPin* pin;
-  CRITICAL_SECTION lock;  // state, end of stream, the connection; never held while delivering
-  FILTER_STATE state = State_Stopped;
+  CInputPin* input;  // the base's lock guards the state, end of stream and the connection; never held while delivering
   bool endOfStream = false;  // received, waiting for Run to complete the graph
   bool completed = false;    // EC_COMPLETE sent since the last Stop or flush
   bool flushing = false;
   bool refusing = false;              // the owner refused a buffer: nothing more until Stop
-  IFilterGraph* graph = nullptr;      // not referenced: the graph holds the filter
-  IMediaEventSink* events = nullptr;  // the graph's, not referenced either
-  IReferenceClock* clock = nullptr;
+  IMediaEventSink* events = nullptr;  // the graph's, not referenced
   REFERENCE_TIME segmentStart = 0;
   HANDLE completion;  // manual-reset event
 };

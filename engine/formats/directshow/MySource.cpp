@@ -256,16 +256,12 @@ class CMySourceStream final : public IPin {
   std::atomic<bool> ended{false};
 };
 
-CMySource::CMySource(const WAVEFORMATEX& pcm, const std::wstring& dataPath) {
-  InitializeCriticalSection(&lock);
-  stream = new CMySourceStream(this, pcm, dataPath);
+CMySource::CMySource(const WAVEFORMATEX& pcm, const std::wstring& dataPath)
+    : CFilterBase(kFilterName, kPinName), stream(new CMySourceStream(this, pcm, dataPath)) {
+  pin = stream;
 }
 
-CMySource::~CMySource() {
-  delete stream;
-  if (clock) clock->Release();
-  DeleteCriticalSection(&lock);
-}
+CMySource::~CMySource() { delete stream; }
 
 IPin* CMySource::OutputPin() { return stream; }
 
@@ -281,14 +277,6 @@ HRESULT CMySource::QueryInterface(REFIID iid, void** out) {
   }
   *out = nullptr;
   return E_NOINTERFACE;
-}
-
-ULONG CMySource::AddRef() { return ++refCount; }
-
-ULONG CMySource::Release() {
-  ULONG remaining = --refCount;
-  if (!remaining) delete this;
-  return remaining;
 }
 
 HRESULT CMySource::GetClassID(CLSID* id) {
@@ -318,64 +306,4 @@ HRESULT CMySource::Run(REFERENCE_TIME) {
   HRESULT hr = state == State_Stopped ? stream->StartStreaming() : S_OK;
   if (SUCCEEDED(hr)) state = State_Running;
   return hr;
-}
-
-HRESULT CMySource::GetState(DWORD, FILTER_STATE* out) {
-  if (!out) return E_POINTER;
-  CriticalSectionLock hold(lock);
-  *out = state;
-  return S_OK;
-}
-
-HRESULT CMySource::SetSyncSource(IReferenceClock* newClock) {
-  CriticalSectionLock hold(lock);
-  if (newClock) newClock->AddRef();
-  if (clock) clock->Release();
-  clock = newClock;
-  return S_OK;
-}
-
-HRESULT CMySource::GetSyncSource(IReferenceClock** out) {
-  if (!out) return E_POINTER;
-  CriticalSectionLock hold(lock);
-  *out = clock;
-  if (clock) clock->AddRef();
-  return S_OK;
-}
-
-HRESULT CMySource::EnumPins(IEnumPins** out) {
-  if (!out) return E_POINTER;
-  *out = NewPinEnum(stream);
-  return *out ? S_OK : E_OUTOFMEMORY;
-}
-
-HRESULT CMySource::FindPin(LPCWSTR id, IPin** out) {
-  if (!id || !out) return E_POINTER;
-  if (wcscmp(id, kPinName) != 0) {
-    *out = nullptr;
-    return VFW_E_NOT_FOUND;
-  }
-  *out = stream;
-  stream->AddRef();
-  return S_OK;
-}
-
-HRESULT CMySource::QueryFilterInfo(FILTER_INFO* info) {
-  if (!info) return E_POINTER;
-  wcscpy_s(info->achName, kFilterName);
-  CriticalSectionLock hold(lock);
-  info->pGraph = graph;
-  if (graph) graph->AddRef();
-  return S_OK;
-}
-
-HRESULT CMySource::JoinFilterGraph(IFilterGraph* newGraph, LPCWSTR) {
-  CriticalSectionLock hold(lock);
-  graph = newGraph;
-  return S_OK;
-}
-
-HRESULT CMySource::QueryVendorInfo(LPWSTR* info) {
-  if (info) *info = nullptr;
-  return E_NOTIMPL;
 }

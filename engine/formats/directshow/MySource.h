@@ -5,12 +5,13 @@
 #include <windows.h>
 #include <dshow.h>
 
-#include <atomic>
 #include <string>
+
+#include "FilterBase.h"
 
 class CMySourceStream;
 
-class CMySource final : public IBaseFilter {
+class CMySource final : public CFilterBase {
  public:
   static constexpr const wchar_t* kFilterName = L"SRC";
 
@@ -23,32 +24,16 @@ class CMySource final : public IBaseFilter {
 
   // IUnknown
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override;
-  ULONG STDMETHODCALLTYPE AddRef() override;
-  ULONG STDMETHODCALLTYPE Release() override;
   // IPersist
   HRESULT STDMETHODCALLTYPE GetClassID(CLSID* id) override;
   // IMediaFilter
   HRESULT STDMETHODCALLTYPE Stop() override;
   HRESULT STDMETHODCALLTYPE Pause() override;
   HRESULT STDMETHODCALLTYPE Run(REFERENCE_TIME start) override;
-  HRESULT STDMETHODCALLTYPE GetState(DWORD timeoutMs, FILTER_STATE* state) override;
-  HRESULT STDMETHODCALLTYPE SetSyncSource(IReferenceClock* clock) override;
-  HRESULT STDMETHODCALLTYPE GetSyncSource(IReferenceClock** clock) override;
-  // IBaseFilter
-  HRESULT STDMETHODCALLTYPE EnumPins(IEnumPins** out) override;
-  HRESULT STDMETHODCALLTYPE FindPin(LPCWSTR id, IPin** out) override;
-  HRESULT STDMETHODCALLTYPE QueryFilterInfo(FILTER_INFO* info) override;
-  HRESULT STDMETHODCALLTYPE JoinFilterGraph(IFilterGraph* graph, LPCWSTR name) override;
-  HRESULT STDMETHODCALLTYPE QueryVendorInfo(LPWSTR* info) override;
 
  private:
   friend class CMySourceStream;
-  ~CMySource();
+  ~CMySource() override;
 
-  std::atomic<ULONG> refCount{1};
   CMySourceStream* stream;
-  CRITICAL_SECTION lock;
-  FILTER_STATE state = State_Stopped;
-  IFilterGraph* graph = nullptr;  // not referenced: the graph holds the filter
-  IReferenceClock* clock = nullptr;
 };
