@@ -248,3 +248,4 @@ struct IPlaylist {
 TAVCORE_API HRESULT WINAPI PlaylistCreateFromFile(const wchar_t* path, IPlaylist** out);
 
 #include "tavcore_metadata.h"
+#include "tavcore_cd.h"

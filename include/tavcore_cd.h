@@ -1,9 +1,16 @@
 // The audio CD records the engine shares with its callers; all of them little-endian with fixed layouts.
 #pragma once
 
+#include <unknwn.h>
 #include <windows.h>
 
 #include <cstddef>
+
+#include "tavcore_guids.h"
+
+#ifndef TAVCORE_API
+#define TAVCORE_API extern "C"
+#endif
 
 namespace cdrip {
 
@@ -54,4 +61,90 @@ inline UINT32 PackMSF(UINT32 minutes, UINT32 seconds, UINT32 frames) { return mi
 // A length in frames (75 per second) packed the same way.
 inline UINT32 PackFrames(UINT32 frames) { return PackMSF(frames / 4500, frames / 75 % 60, frames % 75); }
 
+// One line of a CDDB query answer.
+struct CDDBMatch {
+  wchar_t category[12];
+  wchar_t discId[9];
+  wchar_t artist[81];
+  wchar_t title[81];
+  UINT32 cacheKey;  // the disc serial for a match from the local cache, else 0
+  UINT32 exact;     // 1 for the single match of a 200 answer or a cache match
+};
+static_assert(sizeof(CDDBMatch) == 376 && offsetof(CDDBMatch, cacheKey) == 368, "CDDBMatch layout");
+
+// Reference counts of the CD objects are plain: one thread uses an object at a time.
+struct IAudioCD;
+struct IAudioCDTrack;
+
+// Implemented by the caller of StartLookup and StartSubmit; its first slot and the one after Release are not
+// called.
+struct ICDDBCallback : public IUnknown {
+  virtual int STDMETHODCALLTYPE SetStatus(const wchar_t* text) = 0;
+  // A negative answer cancels.
+  virtual int STDMETHODCALLTYPE ChooseMatch(const CDDBMatch* matches, int count, int* chosen) = 0;
+  virtual void STDMETHODCALLTYPE Finished(BOOL success) = 0;
+};
+
+struct IAudioCDDevices : public IUnknown {
+  virtual HRESULT STDMETHODCALLTYPE GetCD(int index, IAudioCD** out) = 0;
+  // 0 = A:; 0 for an index out of range.
+  virtual int STDMETHODCALLTYPE GetDriveNumber(int index) = 0;
+  virtual HRESULT STDMETHODCALLTYPE QueryDriveNumber(int index, int* out) = 0;
+  virtual HRESULT STDMETHODCALLTYPE GetCDByDrive(int driveNumber, IAudioCD** out) = 0;
+  virtual HRESULT STDMETHODCALLTYPE GetDisplayName(int index, wchar_t* buf, int cch) = 0;
+  virtual HRESULT STDMETHODCALLTYPE Reserved1(void* unused) = 0;
+  virtual HRESULT STDMETHODCALLTYPE Reserved2(void* unused) = 0;
+  virtual int STDMETHODCALLTYPE GetCount() = 0;
+};
+
+struct IAudioCD : public IUnknown {
+  virtual int STDMETHODCALLTYPE GetDriveNumber() = 0;
+  virtual HRESULT STDMETHODCALLTYPE Reserved() = 0;
+  virtual HRESULT STDMETHODCALLTYPE ReadTOC() = 0;
+  // null while there are no audio tracks.
+  virtual const CDTOC* STDMETHODCALLTYPE GetTOC() = 0;
+  virtual UINT32 STDMETHODCALLTYPE GetSerial() = 0;
+  virtual HRESULT STDMETHODCALLTYPE GetTrack(UINT32 index, IAudioCDTrack** out) = 0;
+  virtual HRESULT STDMETHODCALLTYPE GetTrackFromCDAFile(const wchar_t* path, IAudioCDTrack** out) = 0;
+  virtual HRESULT STDMETHODCALLTYPE GetTrackCount(UINT32* out) = 0;
+  // "vendor product revision (X:)" with the INQUIRY fields as stored, blanks included.
+  virtual bool STDMETHODCALLTYPE GetDisplayName(wchar_t* buf, int cch) = 0;
+  virtual HRESULT STDMETHODCALLTYPE StartLookup(ICDDBCallback* callback) = 0;
+  virtual HRESULT STDMETHODCALLTYPE StartSubmit(ICDDBCallback* callback) = 0;
+  virtual bool STDMETHODCALLTYPE GetTitle(wchar_t* buf, int cch) = 0;
+  virtual bool STDMETHODCALLTYPE GetArtist(wchar_t* buf, int cch) = 0;
+  virtual bool STDMETHODCALLTYPE GetGenre(wchar_t* buf, int cch) = 0;
+  virtual bool STDMETHODCALLTYPE GetCategory(wchar_t* buf, int cch) = 0;
+  virtual HRESULT STDMETHODCALLTYPE GetYear(int* out) = 0;
+  virtual bool STDMETHODCALLTYPE GetTrackTitle(UINT32 index, wchar_t* buf, int cch) = 0;
+  virtual bool STDMETHODCALLTYPE GetTrackExtended(UINT32 index, wchar_t* buf, int cch) = 0;
+  virtual HRESULT STDMETHODCALLTYPE SetTitle(const wchar_t* text) = 0;
+  virtual HRESULT STDMETHODCALLTYPE SetArtist(const wchar_t* text) = 0;
+  virtual HRESULT STDMETHODCALLTYPE SetGenre(const wchar_t* text) = 0;
+  virtual HRESULT STDMETHODCALLTYPE SetCategory(const wchar_t* text) = 0;
+  virtual HRESULT STDMETHODCALLTYPE SetYear(int year) = 0;
+  virtual bool STDMETHODCALLTYPE SetTrackTitle(UINT32 index, const wchar_t* text) = 0;
+  virtual bool STDMETHODCALLTYPE SetTrackExtended(UINT32 index, const wchar_t* text) = 0;
+};
+
+struct ICDDBQuery : public IUnknown {
+  virtual HRESULT STDMETHODCALLTYPE Query() = 0;
+  virtual int STDMETHODCALLTYPE GetMatchCount() = 0;
+  virtual HRESULT STDMETHODCALLTYPE GetMatch(int index, wchar_t* artist, wchar_t* title) = 0;
+  virtual HRESULT STDMETHODCALLTYPE SelectMatch(int index) = 0;
+  virtual int STDMETHODCALLTYPE GetResponseCode() = 0;
+};
+
+struct IAudioCDTrack : public IUnknown {
+  // Leaves the disc's track list and releases the disc.
+  virtual HRESULT STDMETHODCALLTYPE Detach() = 0;
+  // The length in frames as minutes, seconds, frames; each pointer may be null.
+  virtual HRESULT STDMETHODCALLTYPE GetLength(BYTE* minutes, BYTE* seconds, BYTE* frames) = 0;
+  virtual HRESULT STDMETHODCALLTYPE GetCD(IAudioCD** out) = 0;
+  virtual HRESULT STDMETHODCALLTYPE GetInfo(CDTrackInfo* out) = 0;
+};
+
 }  // namespace cdrip
+
+// The process's CD drive list, enumerated on the first call; one reference per call.
+TAVCORE_API HRESULT WINAPI CreateAudioCDDevices(cdrip::IAudioCDDevices** out);

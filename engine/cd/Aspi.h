@@ -12,9 +12,11 @@ namespace aspi {
 constexpr BYTE kHostAdapterInquiry = 0x00;  // SC_HA_INQUIRY
 constexpr BYTE kGetDeviceType = 0x01;       // SC_GET_DEV_TYPE
 constexpr BYTE kExecuteCommand = 0x02;      // SC_EXEC_SCSI_CMD
+constexpr BYTE kAbortRequest = 0x03;        // SC_ABORT_SRB
 
 constexpr BYTE kPending = 0x00;     // SS_PENDING
 constexpr BYTE kDone = 0x01;        // SS_COMP
+constexpr BYTE kAborted = 0x02;     // SS_ABORTED
 constexpr BYTE kFailed = 0x04;      // SS_ERR
 constexpr BYTE kBadAdapter = 0x81;  // SS_INVALID_HA
 constexpr BYTE kNoDevice = 0x82;    // SS_NO_DEVICE
@@ -73,6 +75,11 @@ struct ExecuteCommand {
   BYTE reserved3[16];
   BYTE cdb[16];
   BYTE sense[kSenseLength + 2];
+};
+
+struct AbortRequest {
+  Header header;
+  void* request;  // the ExecuteCommand block to abort
 };
 #pragma pack(pop)
 

@@ -1,12 +1,15 @@
-// The SCSI command layer's ASPI back end: an ASPI library loaded by name ("WNASPI32.DLL", else "WNASPINT.DLL"),
-// drives enumerated through it, and commands sent with event notification and a wait of at most 4000 ms.
+// The SCSI layer's transport: ASPI requests to a port (a system ASPI library loaded by name, "WNASPI32.DLL" else
+// "WNASPINT.DLL", or the pass-through back end), drives enumerated through it, and commands sent with event
+// notification and a wait of at most 4000 ms.
 #pragma once
 
 #include <windows.h>
 
+#include <memory>
 #include <vector>
 
-#include "UniqueHandles.h"
+#include "AspiPort.h"
+#include "PassThroughPort.h"
 #include "tavcore_cd.h"
 
 class AspiBackEnd {
@@ -17,9 +20,17 @@ class AspiBackEnd {
   // Loads the library; false when neither name loads or it lacks its two required entry points (lastError then
   // holds -2 or -3).
   bool Load();
+  // Scans the drive letters for pass-through drives; false when none answered.
+  bool UsePassThrough();
+  // The pass-through drives, null with a library.
+  const PassThroughPort* PassThrough() const { return passThrough; }
+  bool Ready() const { return port != nullptr; }
+
   // The CD-ROM units of every adapter, at most eight, with their INQUIRY texts.
   std::vector<cdrip::CDDeviceInfo> Enumerate();
-  // One command; 1 when done, 4 when it failed (status and sense kept), other ASPI codes as they come.
+  // The unit's device type (5 = CD-ROM); -1 when the port does not know it.
+  int DeviceType(BYTE adapter, BYTE target, BYTE lun);
+  // One command; 1 when done, 4 when it failed or did not finish in time (status and sense kept).
   int Execute(BYTE adapter, BYTE target, BYTE lun, const BYTE* cdb, BYTE cdbLength, BYTE* buffer, DWORD length,
               bool dataIn);
 
@@ -28,7 +39,6 @@ class AspiBackEnd {
   BYTE lastSense[14] = {};
 
  private:
-  UniqueModule library;
-  DWORD(__cdecl* supportInfo)() = nullptr;
-  DWORD(__cdecl* send)(void*) = nullptr;
+  std::unique_ptr<AspiPort> port;
+  const PassThroughPort* passThrough = nullptr;
 };

@@ -2,6 +2,7 @@
 #include <new>
 
 #include "AbiGuard.h"
+#include "cd/AudioCDTrack.h"
 #include "formats/aiff/AiffConvDest.h"
 #include "formats/aiff/AiffConvSource.h"
 #include "formats/directshow/DirectShowConvDest.h"
@@ -22,7 +23,7 @@ struct ClassEntry {
 
 const ClassEntry<IConvertSource> kSourceClasses[] = {
     {&CLSID_CWMAConvSource, &CWMAConvSource::Create},
-    {&CLSID_CAudioCDTrack, nullptr},
+    {&CLSID_CAudioCDTrack, &CAudioCDTrack::Create},
     {&CLSID_CWavConvSource, &CWavConvSource::Create},
     {&CLSID_CAIFFConvSource, &CAIFFConvSource::Create},
     {&CLSID_CMIDIConvSource, nullptr},

@@ -1,5 +1,6 @@
-// Sense keys: 2 NOT READY (3A: no medium), 5 ILLEGAL REQUEST (20: invalid command, 21: block address out of range,
-// 24: invalid field in the CDB).
+// Sense keys: 2 NOT READY (3A: no medium), 3 MEDIUM ERROR (11: unrecovered read error), 5 ILLEGAL REQUEST (20:
+// invalid command, 21: block address out of range, 24: invalid field in the CDB, 26: invalid field in the parameter
+// list, 64: illegal mode for this track).
 #include "ScsiTarget.h"
 
 #include <algorithm>
@@ -8,7 +9,8 @@
 
 namespace {
 constexpr BYTE kInquiry = 0x12, kTestUnitReady = 0x00, kReadToc = 0x43, kReadCd = 0xBE, kSetSpeed = 0xBB,
-               kPauseResume = 0x4B, kStartStop = 0x1B;
+               kPauseResume = 0x4B, kStartStop = 0x1B,
+               kModeSelect = 0x15, kRead10 = 0x28;
 
 void PutBigEndian32(BYTE* to, DWORD value) {
   for (int i = 0; i < 4; ++i) to[i] = static_cast<BYTE>(value >> (24 - 8 * i));
@@ -42,9 +44,25 @@ BYTE ScsiTarget::Execute(const BYTE* cdb, BYTE cdbLength, BYTE* buffer, DWORD bu
     case kReadToc:
       if (cdbLength < 10) return Fail(sense, 5, 0x24);
       return disc ? ReadToc(cdb, buffer, bufferLength, sense) : Fail(sense, 2, 0x3A);
-    case kReadCd:
+    case kReadCd: {
+      if (faults->refuseReadCd) return Fail(sense, 5, 0x20);
       if (cdbLength < 12) return Fail(sense, 5, 0x24);
-      return disc ? ReadCd(cdb, buffer, bufferLength, sense) : Fail(sense, 2, 0x3A);
+      if (!disc) return Fail(sense, 2, 0x3A);
+      const DWORD lba = static_cast<DWORD>(cdb[2]) << 24 | cdb[3] << 16 | cdb[4] << 8 | cdb[5];
+      const DWORD count = static_cast<DWORD>(cdb[6]) << 16 | cdb[7] << 8 | cdb[8];
+      return ReadSectors(lba, count, buffer, bufferLength, sense);
+    }
+    case kModeSelect:
+      return ModeSelect(cdb, buffer, std::min<DWORD>(bufferLength, cdb[4]), sense);
+    case kRead10: {
+      if (cdbLength < 10) return Fail(sense, 5, 0x24);
+      if (!disc) return Fail(sense, 2, 0x3A);
+      const DWORD lba = static_cast<DWORD>(cdb[2]) << 24 | cdb[3] << 16 | cdb[4] << 8 | cdb[5];
+      const DWORD count = static_cast<DWORD>(cdb[7]) << 8 | cdb[8];
+      // Audio sectors have no 2048-byte user data: only the raw block length reads them.
+      if (state->blockLength != VirtualDisc::kSectorBytes) return Fail(sense, 5, 0x64);
+      return ReadSectors(lba, count, buffer, bufferLength, sense);
+    }
     case kSetSpeed:
     case kPauseResume:
     case kStartStop:
@@ -84,12 +102,23 @@ BYTE ScsiTarget::ReadToc(const BYTE* cdb, BYTE* buffer, DWORD bufferLength, BYTE
   return kGood;
 }
 
-BYTE ScsiTarget::ReadCd(const BYTE* cdb, BYTE* buffer, DWORD bufferLength, BYTE sense[14]) {
-  const DWORD lba = static_cast<DWORD>(cdb[2]) << 24 | cdb[3] << 16 | cdb[4] << 8 | cdb[5];
-  const DWORD count = static_cast<DWORD>(cdb[6]) << 16 | cdb[7] << 8 | cdb[8];
+BYTE ScsiTarget::ModeSelect(const BYTE* cdb, const BYTE* list, DWORD listLength, BYTE sense[14]) {
+  if ((cdb[1] & 0x10) == 0) return Fail(sense, 5, 0x24);  // only page-format lists
+  if (listLength < 4) return Fail(sense, 5, 0x26);
+  const DWORD descriptors = list[3];
+  if (descriptors == 0) return kGood;  // pages only
+  if (descriptors != 8 || listLength < 12) return Fail(sense, 5, 0x26);
+  const DWORD blockLength = static_cast<DWORD>(list[9]) << 16 | list[10] << 8 | list[11];
+  if (blockLength != 2048 && blockLength != VirtualDisc::kSectorBytes) return Fail(sense, 5, 0x26);
+  state->blockLength = blockLength;
+  return kGood;
+}
+
+BYTE ScsiTarget::ReadSectors(DWORD lba, DWORD count, BYTE* buffer, DWORD bufferLength, BYTE sense[14]) {
   if (static_cast<unsigned long long>(count) * VirtualDisc::kSectorBytes > bufferLength) return Fail(sense, 5, 0x24);
   if (static_cast<unsigned long long>(lba) + count > disc->Layout().leadOut) return Fail(sense, 5, 0x21);
+  if (faults->blankReads) return kGood;
   // An unreadable sector: MEDIUM ERROR, unrecovered read error.
-  if (!disc->ReadSectors(lba, count, buffer)) return Fail(sense, 3, 0x11);
+  if (faults->Unreadable(lba, count) || !disc->ReadSectors(lba, count, buffer)) return Fail(sense, 3, 0x11);
   return kGood;
 }
