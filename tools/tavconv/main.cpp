@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "CdCommand.h"
 #include "ConsoleCommands.h"
 #include "ConsoleMode.h"
 #include "FormatProbe.h"
@@ -19,6 +20,7 @@ const wchar_t kUsage[] =
     L"Commands:\n"
     L"  convert --to FORMAT [options] INPUT...   convert files, folders and playlists (tavconv convert --help)\n"
     L"  convert INPUT -o OUTPUT                  convert one file into the named output\n"
+    L"  cd                                       list the CD drives and the tracks of the disc in each\n"
     L"  formats                                  list the audio formats, with what can be read and written\n"
     L"  options FORMAT [CODEC]                   list the encoder options of an output format and their values\n"
     L"  settings FORMAT                          edit the stored default settings of an output format\n"
@@ -105,6 +107,7 @@ int wmain(int argc, wchar_t** argv) {
     return 0;
   }
   if (command == L"formats") return PrintFormats();
+  if (command == L"cd") return ListCdDrives(rest);
   if (command == L"options") return PrintOptions(rest);
   if (command == L"settings") return EditDefaults(rest);
   if (command == L"sample") return WriteSample(rest);
