@@ -22,6 +22,7 @@ VirtualDisc disc;
 DriveState driveState;
 std::wstring loadedPath;
 bool loaded = false;
+bool started = false;  // the drive has looked for a disc once
 bool unitAttention = false;  // the disc changed since the last command
 std::map<aspi::ExecuteCommand*, HANDLE> pending;  // slow commands still running, with their abort events
 
@@ -40,8 +41,9 @@ std::wstring Setting(const wchar_t* variable, const wchar_t* value) {
 // drive reports once as a unit attention).
 const VirtualDisc* CurrentDisc(const DriveFaults& faults) {
   const std::wstring path = faults.noDisc ? std::wstring() : Setting(L"TAVREL_CD_IMAGE", L"Image");
-  if (path != loadedPath) {
-    unitAttention = unitAttention || !loadedPath.empty() || loaded;
+  if (path != loadedPath || !started) {
+    unitAttention = unitAttention || started;
+    started = true;
     loadedPath = path;
     loaded = !path.empty() && disc.Load(path, nullptr);
     driveState = DriveState();

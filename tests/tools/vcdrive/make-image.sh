@@ -21,3 +21,27 @@ FILE "disc image.bin" BINARY
   TRACK 03 AUDIO
     INDEX 01 00:08:00
 CUE
+
+# A mixed-mode disc: a data track first (noise standing for its sectors), then two audio tracks.
+sox -q -n -r 44100 -c 2 -b 16 -e signed-integer -L -t raw data.raw synth 2 whitenoise vol 0.5
+cat data.raw t2.raw t3.raw > mixed.bin
+cat > mixed.cue <<'CUE'
+FILE "mixed.bin" BINARY
+  TRACK 01 MODE1/2352
+    INDEX 01 00:00:00
+  TRACK 02 AUDIO
+    INDEX 01 00:02:00
+  TRACK 03 AUDIO
+    INDEX 01 00:06:00
+CUE
+
+# The most tracks a disc holds: 99 of 10 sectors each, each file a track.
+sox -q -n -r 44100 -c 2 -b 16 -e signed-integer -L -t raw many.bin synth 13.2 sine 1000 vol 0.25
+{
+  echo 'FILE "many.bin" BINARY'
+  for n in $(seq 1 99); do
+    frames=$(((n - 1) * 10))
+    printf '  TRACK %02d AUDIO\n    INDEX 01 %02d:%02d:%02d\n' "$n" $((frames / 4500)) $((frames / 75 % 60)) \
+      $((frames % 75))
+  done
+} > many.cue
