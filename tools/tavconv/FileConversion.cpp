@@ -94,7 +94,12 @@ HRESULT ConvertFile(const std::wstring& input, const ConversionSettings& setting
     return E_FAIL;
   }
   if (!source.object->SetFileName(input.c_str())) {
-    LogError(callback, L"Path too long: " + input);
+    if (inputRow.sourceClass && IsEqualGUID(*inputRow.sourceClass, CLSID_CAudioCDTrack) && input.size() < MAX_PATH) {
+      LogError(callback, L"The CD track cannot be found: " + input +
+                             L" (no CD drive has this letter, the drive holds no disc, or the track is not on it)");
+    } else {
+      LogError(callback, L"Path too long: " + input);
+    }
     return E_FAIL;
   }
   Held<IConvertDestination> destination;

@@ -90,8 +90,10 @@ expect_absent "a damaged rip is not left as if it were good" out/damaged.wav
 TAVREL_CD_FAULTS=nodisc check "cd with an empty drive" 0 cd
 expect_text "an empty drive is named" "No disc"
 TAVREL_CD_FAULTS=nodisc check "a rip from an empty drive fails" 1 convert --to wav -o 'out\none.wav' 'D:\Track01.cda'
+expect_text "an empty drive is named" "The CD track cannot be found: D:\\Track01.cda"
 expect_absent "nothing written from an empty drive" out/none.wav
 check "a missing .cda file fails" 1 convert --to wav -o 'out\missing.wav' 'D:\Track09.cda'
+expect_text "a missing track is named" "The CD track cannot be found: D:\\Track09.cda"
 expect_absent "nothing written for a missing track" out/missing.wav
 
 [ "$failures" -eq 0 ] || exit 1
