@@ -9,6 +9,7 @@
 #include "ComPtr.h"
 #include "SettingsStore.h"
 #include "TestSupport.h"
+#include "cd/AspiBackEnd.h"
 #include "cd/AudioCDTrack.h"
 #include "tavcore.h"
 
@@ -101,6 +102,13 @@ TEST(AudioCDTrack, DriveRefusingReadCdIsReadInRawBlockMode) {
   ASSERT_TRUE(third.source->ReadAll(&sink));
   EXPECT_TRUE(sink.bytes == ImageInDrive::Sectors(L"disc image.bin", 600, 189));
   EXPECT_TRUE(third.Lines(L"e").empty());
+  // Closing the handle gave the drive back its usual block length: raw READ(10) is refused again.
+  AspiBackEnd aspi;
+  ASSERT_TRUE(aspi.Load());
+  const BYTE read10[10] = {0x28, 0, 0, 0, 0x02, 0x58, 0, 0, 1, 0};
+  BYTE sector[2352];
+  EXPECT_EQ(4, aspi.Execute(0, 0, 0, read10, sizeof(read10), sector, sizeof(sector), true));
+  EXPECT_EQ(0x64, aspi.lastSense[12]);
 }
 
 TEST(AudioCDTrack, UnreadableBlockIsLoggedAndReadingGoesOn) {

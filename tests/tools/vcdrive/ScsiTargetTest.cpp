@@ -123,3 +123,43 @@ TEST(VirtualDrive, RefusesWithTheSenseDataOfADrive) {
   EXPECT_FALSE(missing.Load(kImage + L"none.cue", &error));
   EXPECT_NE(std::wstring::npos, error.find(L"cannot be opened"));
 }
+
+TEST(VirtualDrive, ReadsRawBlocksAfterModeSelectAndShowsFaults) {
+  VirtualDisc disc;
+  std::wstring error;
+  ASSERT_TRUE(disc.Load(kImage + L"disc.cue", &error));
+  const std::string image = FileBytes(kImage + L"disc image.bin");
+  DriveState state;
+  ScsiTarget target(&disc, &state);
+  const std::vector<BYTE> read10 = {0x28, 0, 0, 0, 0x01, 0x77, 0, 0, 2, 0};  // 2 sectors from 375
+  auto modeSelect = [&](DWORD blockLength) {
+    std::vector<BYTE> list = {0, 0, 0, 8, 0, 0, 0, 0, 0, static_cast<BYTE>(blockLength >> 16),
+                              static_cast<BYTE>(blockLength >> 8), static_cast<BYTE>(blockLength)};
+    BYTE sense[14];
+    return target.Execute(std::vector<BYTE>{0x15, 0x10, 0, 0, 12, 0}.data(), 6, list.data(), 12, sense);
+  };
+  Answer audio = Send(target, read10, 2 * 2352);
+  EXPECT_EQ(ScsiTarget::kCheckCondition, audio.status) << "audio has no 2048-byte blocks";
+  EXPECT_EQ(0x64, audio.sense[12]);
+  EXPECT_EQ(ScsiTarget::kCheckCondition, modeSelect(1000));
+  ASSERT_EQ(ScsiTarget::kGood, modeSelect(2352));
+  audio = Send(target, read10, 2 * 2352);
+  ASSERT_EQ(ScsiTarget::kGood, audio.status);
+  EXPECT_EQ(0, std::memcmp(image.data() + 375 * 2352, audio.data.data(), 2 * 2352));
+  ASSERT_EQ(ScsiTarget::kGood, modeSelect(2048));
+  EXPECT_EQ(ScsiTarget::kCheckCondition, Send(target, read10, 2 * 2352).status) << "the block length went back";
+
+  const DriveFaults faults = DriveFaults::Parse(L"unreadable=10-12;refuse-readcd,slow=250;bogus;unreadable=700-700");
+  EXPECT_TRUE(faults.refuseReadCd);
+  EXPECT_FALSE(faults.noDisc);
+  EXPECT_EQ(250u, faults.slowMs);
+  const std::pair<DWORD, DWORD> reads[] = {{0, 10}, {9, 2}, {12, 27}, {13, 27}, {699, 1}, {700, 1}};
+  const bool unreadable[] = {false, true, true, false, false, true};
+  for (size_t i = 0; i < 6; ++i) EXPECT_EQ(unreadable[i], faults.Unreadable(reads[i].first, reads[i].second)) << i;
+  ScsiTarget faulty(&disc, &state, &faults);
+  EXPECT_EQ(0x20, Send(faulty, ReadCd(0, 1), 2352).sense[12]) << "READ CD refused";
+  ASSERT_EQ(ScsiTarget::kGood, modeSelect(2352));
+  Answer damaged = Send(faulty, {0x28, 0, 0, 0, 0, 11, 0, 0, 1, 0}, 2352);
+  EXPECT_EQ(3, damaged.sense[2]) << "a medium error";
+  EXPECT_EQ(0x11, damaged.sense[12]);
+}
