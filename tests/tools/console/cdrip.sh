@@ -21,8 +21,9 @@ unset TAVREL_CD_FAULTS
 # The ".cda" files a CD file system shows for the image's tracks (start, length in sectors).
 python3 - "$work/cdroot" <<'PY'
 import struct, sys
-tracks = [(1, 0, 375), (2, 375, 225), (3, 600, 189)]
-serial = sum(((s + 150) // 4500) << 16 | ((s + 150) // 75 % 60) << 8 | (s + 150) % 75 for _, s, _ in tracks)
+# Track 9 is not on this disc: a ".cda" file of another disc.
+tracks = [(1, 0, 375), (2, 375, 225), (3, 600, 189), (9, 789, 100)]
+serial = sum(((s + 150) // 4500) << 16 | ((s + 150) // 75 % 60) << 8 | (s + 150) % 75 for _, s, _ in tracks[:3])
 pack = lambda f: (f // 4500) << 16 | (f // 75 % 60) << 8 | f % 75
 for number, start, length in tracks:
     fmt = struct.pack('<HHIIIII', 1, number, serial, start, length, pack(start + 150), pack(length))
@@ -92,9 +93,12 @@ expect_text "an empty drive is named" "No disc"
 TAVREL_CD_FAULTS=nodisc check "a rip from an empty drive fails" 1 convert --to wav -o 'out\none.wav' 'D:\Track01.cda'
 expect_text "an empty drive is named" "The CD track cannot be found: D:\\Track01.cda"
 expect_absent "nothing written from an empty drive" out/none.wav
-check "a missing .cda file fails" 1 convert --to wav -o 'out\missing.wav' 'D:\Track09.cda'
-expect_text "a missing track is named" "The CD track cannot be found: D:\\Track09.cda"
-expect_absent "nothing written for a missing track" out/missing.wav
+check "a track of another disc fails" 1 convert --to wav -o 'out\other.wav' 'D:\Track09.cda'
+expect_text "a track not on the disc is named" "The CD track cannot be found: D:\\Track09.cda"
+expect_absent "nothing written for a track not on the disc" out/other.wav
+check "a missing .cda file fails" 1 convert --to wav -o 'out\missing.wav' 'D:\Track10.cda'
+expect_text "a missing .cda file is named" "Input not found: D:\\Track10.cda"
+expect_absent "nothing written for a missing .cda file" out/missing.wav
 
 [ "$failures" -eq 0 ] || exit 1
 echo "all CD rip checks passed"
