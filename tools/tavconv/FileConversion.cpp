@@ -93,8 +93,9 @@ HRESULT ConvertFile(const std::wstring& input, const ConversionSettings& setting
     LogError(callback, L"Files of this format cannot be read yet: " + input);
     return E_FAIL;
   }
+  const bool cdTrack = inputRow.sourceClass && IsEqualGUID(*inputRow.sourceClass, CLSID_CAudioCDTrack);
   if (!source.object->SetFileName(input.c_str())) {
-    if (inputRow.sourceClass && IsEqualGUID(*inputRow.sourceClass, CLSID_CAudioCDTrack) && input.size() < MAX_PATH) {
+    if (cdTrack && input.size() < MAX_PATH) {
       LogError(callback, L"The CD track cannot be found: " + input +
                              L" (no CD drive has this letter, the drive holds no disc, or the track is not on it)");
     } else {
@@ -120,7 +121,10 @@ HRESULT ConvertFile(const std::wstring& input, const ConversionSettings& setting
     path = AbsolutePath(settings.outputPath);
   } else {
     wchar_t name[MAX_PATH] = {};
-    if (!SuggestOutputFile(settings.scheme.c_str(), settings.formatIndex, source.object, name, MAX_PATH)) {
+    // A CD track's folder is its drive's name, no place to write: rips go to the current folder by default.
+    const std::wstring scheme =
+        cdTrack && settings.scheme == ConversionSettings().scheme ? std::wstring(L"<sourcename>") : settings.scheme;
+    if (!SuggestOutputFile(scheme.c_str(), settings.formatIndex, source.object, name, MAX_PATH)) {
       LogError(callback, name);
       return E_FAIL;
     }

@@ -75,8 +75,10 @@ sys.exit(1 if bad else 0)
 PY
 echo "ok: the rips equal the image, with their checksums"
 
-check "a track ripped to MP3" 0 convert --to mp3 -o 'out\two.mp3' 'D:\Track02.cda'
-tags=$(ffprobe -v error -show_entries format_tags=track,album,TMED,media_type -of default=nw=1 out/two.mp3)
+# The issue's own command line: the rip lands in the current folder, named after the track.
+cd out && check "a track ripped to MP3" 0 convert --to MP3 'D:\Track02.cda'
+cd "$work" || exit 1
+tags=$(ffprobe -v error -show_entries format_tags=track,album -of default=nw=1 out/Track02.mp3)
 grep -q "track=2/3" <<<"$tags" || fail "MP3 rip: track number missing ($tags)"
 grep -q "album=00001300" <<<"$tags" || fail "MP3 rip: album missing ($tags)"
 
