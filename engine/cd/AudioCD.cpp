@@ -53,6 +53,7 @@ CAudioCD::CAudioCD(CAudioCDDevices* devices, const cdrip::CDDeviceInfo& drive) :
 }
 
 CAudioCD::~CAudioCD() {
+  WriteCacheIfModified();
   for (CAudioCDTrack* track : attached)
     if (track) track->LoseDisc();
   devices->Release();
@@ -105,6 +106,7 @@ int CAudioCD::OpenDrive() {
 
 HRESULT CAudioCD::ReadTOC() {
   if (!tracks.empty()) {
+    WriteCacheIfModified();
     title.clear();
     artist.clear();
     genre.clear();
@@ -184,11 +186,6 @@ bool CAudioCD::GetDisplayName(wchar_t* buf, int cch) {
   return true;
 }
 
-HRESULT CAudioCD::StartLookup(cdrip::ICDDBCallback*) { return GetTOC() ? E_NOTIMPL : E_FAIL; }
-HRESULT CAudioCD::StartSubmit(cdrip::ICDDBCallback*) { return GetTOC() ? E_NOTIMPL : E_FAIL; }
-HRESULT CAudioCD::Query() { return tracks.empty() ? E_UNEXPECTED : E_NOTIMPL; }
-HRESULT CAudioCD::GetMatch(int, wchar_t*, wchar_t*) { return E_INVALIDARG; }
-HRESULT CAudioCD::SelectMatch(int) { return E_INVALIDARG; }
 
 HRESULT CAudioCD::GetYear(int* out) {
   if (!out) return E_INVALIDARG;

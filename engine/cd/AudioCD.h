@@ -2,10 +2,12 @@
 // track objects attached to it. The drive is opened only while the TOC is read or a track is ripped.
 #pragma once
 
+#include <atomic>
 #include <mutex>
 #include <string>
 #include <vector>
 
+#include "CDDB.h"
 #include "tavcore_cd.h"
 
 class CAudioCDDevices;
@@ -48,16 +50,20 @@ class CAudioCD final : public cdrip::IAudioCD, public cdrip::ICDDBQuery {
 
   // ICDDBQuery
   HRESULT STDMETHODCALLTYPE Query() override;
-  int STDMETHODCALLTYPE GetMatchCount() override { return 0; }
+  int STDMETHODCALLTYPE GetMatchCount() override { return matches.count; }
   HRESULT STDMETHODCALLTYPE GetMatch(int index, wchar_t* artistOut, wchar_t* titleOut) override;
   HRESULT STDMETHODCALLTYPE SelectMatch(int index) override;
-  int STDMETHODCALLTYPE GetResponseCode() override { return 0; }
+  int STDMETHODCALLTYPE GetResponseCode() override { return matches.responseCode; }
 
   // For the track objects: a SCSI layer handle on this drive (0 when it cannot be opened), and the track list.
   int OpenDrive();
   void Attach(CAudioCDTrack* track);
   void Detach(CAudioCDTrack* track);
   UINT32 AudioTrackCount() const { return static_cast<UINT32>(tracks.size()); }
+
+  // The disc's TOC and data, copied for a CDDB operation or the cache; a CDDB result written into the disc.
+  CDDBDiscData Snapshot();
+  void Apply(const CDDBDisc& disc);
 
  private:
   struct TrackRecord {
@@ -67,6 +73,10 @@ class CAudioCD final : public cdrip::IAudioCD, public cdrip::ICDDBQuery {
   };
 
   ~CAudioCD();
+  void WriteCacheIfModified();
+  static DWORD WINAPI LookupWorker(void* parameter);
+  static DWORD WINAPI SubmitWorker(void* parameter);
+  HRESULT StartWorker(LPTHREAD_START_ROUTINE worker, cdrip::ICDDBCallback* callback);
   static bool Copy(const std::wstring& text, wchar_t* buf, int cch);
   HRESULT Set(std::wstring& field, const wchar_t* text);
 
@@ -82,4 +92,6 @@ class CAudioCD final : public cdrip::IAudioCD, public cdrip::ICDDBQuery {
   bool modified = false;
   std::vector<CAudioCDTrack*> attached;  // not owned; null where a track left
   std::mutex lock;                       // held while a CDDB result is written in
+  CDDBMatchList matches;                 // of the last Query
+  std::atomic<bool> lookupRunning{false};
 };
