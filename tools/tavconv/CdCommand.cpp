@@ -2,6 +2,7 @@
 
 #include <cwchar>
 
+#include "CdLookup.h"
 #include "ConsoleCommands.h"
 #include "ConsoleText.h"
 #include "tavcore.h"
@@ -14,12 +15,14 @@ std::wstring Msf(UINT32 frames) {
   return text;
 }
 
-// The disc's audio tracks; false when the drive has no readable disc.
-bool PrintDisc(cdrip::IAudioCD* cd, int driveNumber) {
+// The disc's audio tracks, with their CDDB titles when asked to look them up; false when the drive has no
+// readable disc.
+bool PrintDisc(cdrip::IAudioCD* cd, int driveNumber, bool lookup) {
   if (FAILED(cd->ReadTOC())) {
     WriteText(stdout, L"    No disc, or the disc's table of contents cannot be read\n");
     return false;
   }
+  const bool titled = lookup && LookUpDisc(cd, L"    ");
   UINT32 count = 0;
   cd->GetTrackCount(&count);
   const cdrip::CDTOC* toc = cd->GetTOC();
@@ -27,6 +30,17 @@ bool PrintDisc(cdrip::IAudioCD* cd, int driveNumber) {
   std::swprintf(line, 256, L"    Disc serial %08X, %u audio track%ls of %u on the disc\n", cd->GetSerial(), count,
                 count == 1 ? L"" : L"s", toc ? toc->count : 0);
   WriteText(stdout, line);
+  if (titled) {
+    wchar_t artist[256] = {}, title[256] = {}, genre[64] = {};
+    int year = -1;
+    cd->GetArtist(artist, 256);
+    cd->GetTitle(title, 256);
+    cd->GetGenre(genre, 64);
+    cd->GetYear(&year);
+    WriteText(stdout, std::wstring(L"    ") + artist + L" / " + title +
+                          (year > 0 ? L", " + std::to_wstring(year) : std::wstring()) +
+                          (genre[0] ? std::wstring(L", ") + genre : std::wstring()) + L"\n");
+  }
   WriteText(stdout, L"    Track  Start     Length    File\n");
   for (UINT32 i = 0; i < count; ++i) {
     cdrip::IAudioCDTrack* track = nullptr;
@@ -34,9 +48,11 @@ bool PrintDisc(cdrip::IAudioCD* cd, int driveNumber) {
     cdrip::CDTrackInfo info = {};
     track->GetInfo(&info);
     track->Release();
-    std::swprintf(line, 256, L"    %5u  %ls  %ls  %c:\\Track%02u.cda\n", info.track, Msf(info.startSector).c_str(),
+    std::swprintf(line, 256, L"    %5u  %ls  %ls  %c:\\Track%02u.cda", info.track, Msf(info.startSector).c_str(),
                   Msf(info.lengthSectors).c_str(), L'A' + driveNumber, info.track);
-    WriteText(stdout, line);
+    wchar_t title[256] = {};
+    if (titled) cd->GetTrackTitle(i, title, 256);
+    WriteText(stdout, std::wstring(line) + (titled ? std::wstring(L"  ") + title : std::wstring()) + L"\n");
   }
   return true;
 }
@@ -44,7 +60,8 @@ bool PrintDisc(cdrip::IAudioCD* cd, int driveNumber) {
 }  // namespace
 
 int ListCdDrives(const std::vector<std::wstring>& arguments) {
-  if (!arguments.empty()) return UsageError(L"cd takes no arguments");
+  const bool lookup = arguments.size() == 1 && arguments[0] == L"--lookup";
+  if (!arguments.empty() && !lookup) return UsageError(L"cd takes no arguments but --lookup");
   cdrip::IAudioCDDevices* devices = nullptr;
   if (FAILED(CreateAudioCDDevices(&devices)) || !devices) {
     WriteText(stderr, L"tavconv: the CD drives cannot be listed\n");
@@ -59,7 +76,7 @@ int ListCdDrives(const std::vector<std::wstring>& arguments) {
     WriteText(stdout, std::wstring(name) + L"\n");
     cdrip::IAudioCD* cd = nullptr;
     if (SUCCEEDED(devices->GetCD(i, &cd))) {
-      PrintDisc(cd, driveNumber);
+      PrintDisc(cd, driveNumber, lookup);
       cd->Release();
     }
   }

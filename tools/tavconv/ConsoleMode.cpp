@@ -8,9 +8,13 @@
 #include <atomic>
 #include <cwchar>
 #include <cwctype>
+#include <map>
 #include <optional>
+#include <set>
 #include <thread>
 
+#include "CdLookup.h"
+#include "ComPtr.h"
 #include "ConsoleText.h"
 #include "FileConversion.h"
 #include "InputCollector.h"
@@ -40,6 +44,8 @@ const wchar_t kConvertUsage[] =
     L"  --overwrite          replace existing outputs\n"
     L"  --no-overwrite       keep existing outputs and report them (the default)\n"
     L"  --stats              print the elapsed time and the peak memory at the end\n"
+    L"  --cddb               look CD tracks' discs up in CDDB first (asking when there are several matches);\n"
+    L"                       their tags get the titles and the rips are named \"<tracknum> <title>\"\n"
     L"\n"
     L"Options of the writable formats (tavconv options FORMAT for their values):\n"
     L"  Wave: wave-codec, wave-format\n"
@@ -60,6 +66,7 @@ struct BatchOptions {
   std::wstring playlist;
   bool overwrite = false;
   bool stats = false;
+  bool cddb = false;
 };
 
 bool ParseNumber(const std::wstring& text, int& value, bool allowEmpty = false) {
@@ -107,6 +114,8 @@ BatchOptions ParseArguments(const std::vector<std::wstring>& arguments) {
         throw UsageError{L"--range takes START-END in milliseconds, not '" + range + L"'"};
       batch.settings.startMs = start;
       batch.settings.endMs = end;
+    } else if (argument == L"--cddb") {
+      batch.cddb = true;
     } else if (argument == L"--trim") {
       batch.settings.job.trimLeadingSilence = batch.settings.job.trimTrailingSilence = 1;
     } else if (argument == L"--fade-in" || argument == L"--fade-out") {
@@ -212,6 +221,26 @@ class ConsoleCallback : public IConvertCallback {
   bool overwrite;
 };
 
+// Looks up the disc in each drive that CD-track inputs name; the discs that got CDDB data, by drive number.
+void LookUpCdInputs(const std::vector<std::wstring>& files, std::map<int, ComPtr<cdrip::IAudioCD>>* lookedUp) {
+  std::set<int> drives;
+  for (const std::wstring& file : files) {
+    CONVFORMAT row;
+    if (ConvGetFormatOf(&row, file.c_str()) == S_OK && row.sourceClass &&
+        IsEqualGUID(*row.sourceClass, CLSID_CAudioCDTrack) && file.size() > 1 && file[1] == L':')
+      drives.insert(towupper(file[0]) - L'A');
+  }
+  if (drives.empty()) return;
+  ComPtr<cdrip::IAudioCDDevices> devices;
+  if (FAILED(CreateAudioCDDevices(&devices))) return;
+  for (int drive : drives) {
+    ComPtr<cdrip::IAudioCD> cd;
+    if (FAILED(devices->GetCDByDrive(drive, &cd)) || FAILED(cd->ReadTOC())) continue;
+    WriteText(stdout, std::wstring(L"Looking up the disc in ") + static_cast<wchar_t>(L'A' + drive) + L": in CDDB\n");
+    if (LookUpDisc(cd.Get(), L"  ")) (*lookedUp)[drive] = cd;
+  }
+}
+
 // The playlist is written under a temporary name and replaces the old one only when it is complete.
 bool WritePlaylist(const std::wstring& path, const std::vector<std::wstring>& outputs) {
   std::wstring temporary = TemporaryPlaylistName(path);
@@ -252,6 +281,23 @@ int RunConvertCommand(const std::vector<std::wstring>& arguments) {
     WriteText(stderr, L"tavconv: -o names the output of one input file, and the inputs hold " +
                           std::to_wstring(inputs.files.size()) + L"; use --scheme\n");
     return 2;
+  }
+
+  // The discs of CD tracks are looked up once, before any track is ripped; each track's own disc object then
+  // gets a copy of the result.
+  std::map<int, ComPtr<cdrip::IAudioCD>> lookedUp;
+  if (batch.cddb) {
+    LookUpCdInputs(inputs.files, &lookedUp);
+    batch.settings.titledCdTracks = true;
+    batch.settings.prepareSource = [&lookedUp](IConvertSource* source) {
+      ComPtr<cdrip::IAudioCDTrack> track;
+      ComPtr<cdrip::IAudioCD> disc;
+      if (FAILED(source->QueryInterface(cdrip::IID_IAudioCDTrack, reinterpret_cast<void**>(&track))) ||
+          FAILED(track->GetCD(&disc)))
+        return;
+      const auto found = lookedUp.find(disc->GetDriveNumber());
+      if (found != lookedUp.end()) CopyDiscData(found->second.Get(), disc.Get());
+    };
   }
 
   const size_t count = inputs.files.size();

@@ -103,6 +103,7 @@ HRESULT ConvertFile(const std::wstring& input, const ConversionSettings& setting
     }
     return E_FAIL;
   }
+  if (settings.prepareSource) settings.prepareSource(source.object);
   Held<IConvertDestination> destination;
   if (settings.destination) {
     destination.object = settings.destination;
@@ -122,8 +123,8 @@ HRESULT ConvertFile(const std::wstring& input, const ConversionSettings& setting
   } else {
     wchar_t name[MAX_PATH] = {};
     // A CD track's folder is its drive's name, no place to write: rips go to the current folder by default.
-    const std::wstring scheme =
-        cdTrack && settings.scheme == ConversionSettings().scheme ? std::wstring(L"<sourcename>") : settings.scheme;
+    const std::wstring cdScheme = settings.titledCdTracks ? L"<tracknum> <title>" : L"<sourcename>";
+    const std::wstring scheme = cdTrack && settings.scheme == ConversionSettings().scheme ? cdScheme : settings.scheme;
     if (!SuggestOutputFile(scheme.c_str(), settings.formatIndex, source.object, name, MAX_PATH)) {
       LogError(callback, name);
       return E_FAIL;

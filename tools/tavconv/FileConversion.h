@@ -22,6 +22,11 @@ struct ConversionSettings {
   // The caller's destination, with settings chosen in its settings dialog (used once, for one file); null:
   // a new destination with the stored defaults.
   IConvertDestination* destination = nullptr;
+  // Called with each source once it knows its file (CD tracks get their disc's CDDB data here); may run on
+  // several threads at once.
+  std::function<void(IConvertSource*)> prepareSource;
+  // CD tracks are named "<tracknum> <title>" by default instead of "<sourcename>".
+  bool titledCdTracks = false;
 };
 
 // Looks up a format-table row by its name or a usual short name ("wav", "mp3", "ogg", "vorbis", "aif", "wma",

@@ -3,9 +3,11 @@
 # WAV bit for bit with its CRC32 and AccurateRip checksums (computed here, independently), an MP3 rip with the
 # disc's tags, and a drive with an unreadable sector, an empty drive and a missing ".cda" file, which must end
 # as failures that say why. The image's ".cda" files are served from a folder mapped as drive D:.
-# Usage: cdrip.sh WINE_RUN TAVCONV_EXE WORK_FOLDER IMAGE_FOLDER
+# With the tests' CDDB server: the listing with titles, a choice among several matches on the console, a server
+# that cannot be reached, and rips named and tagged with the titles.
+# Usage: cdrip.sh WINE_RUN TAVCONV_EXE WORK_FOLDER IMAGE_FOLDER CDDB_SERVER_FOLDER
 set -uo pipefail
-run=$1 exe=$2 work=$3 image=$4
+run=$1 exe=$2 work=$3 image=$4 cddb=$5
 here=$(cd "$(dirname "$0")" && pwd)
 rm -rf "$work" && mkdir -p "$work/cdroot" "$work/out" && cd "$work" || exit 1
 # shellcheck source=checks.sh
@@ -101,6 +103,45 @@ expect_absent "nothing written for a track not on the disc" out/other.wav
 check "a missing .cda file fails" 1 convert --to wav -o 'out\missing.wav' 'D:\Track10.cda'
 expect_text "a missing .cda file is named" "Input not found: D:\\Track10.cda"
 expect_absent "nothing written for a missing .cda file" out/missing.wav
+
+# CDDB, from the tests' server.
+setting() {  # setting NAME TYPE VALUE
+  "$run" reg add 'HKCU\Software\Quennet\Tavrel\AudioCD' /v "$1" /t "$2" /d "$3" /f >/dev/null 2>&1
+}
+setting CDDB_Server REG_SZ 127.0.0.1
+setting CDDB_ServerPort REG_DWORD "$(cat "$cddb/port.txt")"
+setting CDDB_CGI REG_SZ /~cddb/cddb.cgi
+setting CDDB_UseProxy REG_DWORD 0
+setting CDDB_Timeout REG_DWORD 3000
+"$run" reg delete 'HKCU\Software\Quennet\Tavrel\CDDB' /f >/dev/null 2>&1
+check "cd --lookup" 0 cd --lookup
+expect_text "the disc's data" "Tavrel Testers / Sine Tones, 2026, Test"
+expect_text "a track's title" "00:05:00  00:03:00  D:\\Track02.cda  Zweite Straße"
+"$run" reg delete 'HKCU\Software\Quennet\Tavrel\CDDB' /f >/dev/null 2>&1
+mkdir -p titled && cd titled || exit 1
+check "a rip named by CDDB" 0 convert --to mp3 --cddb 'D:\Track01.cda' 'D:\Track02.cda'
+cd "$work" || exit 1
+[ -f "titled/02 Zweite Straße.mp3" ] || fail "the rip is not named by its title: $(ls titled)"
+[ -f "titled/01 Première  A B.mp3" ] || fail "a title's colon and slash are not cleaned: $(ls titled)"
+tags=$(ffprobe -v error -show_entries format_tags=title,artist,album,date -of default=nw=1 "titled/02 Zweite Straße.mp3")
+for tag in "title=Zweite Straße" "artist=Tavrel Testers" "album=Sine Tones"; do
+  grep -qF "$tag" <<<"$tags" || fail "the titled rip lacks $tag ($tags)"
+done
+# Several matches: the user chooses on the console, or chooses none.
+mixed="Z:$(echo "$image/mixed.cue" | tr / '\\')"
+out=$(printf '7\n3\n' | TAVREL_CD_IMAGE=$mixed timeout 60 "$run" "$exe" cd --lookup 2>&1)
+grep -qF "2) Zweite Band / Gemischt" <<<"$out" || fail "the matches are not offered: $out"
+grep -qF "Third Band / Mixed" <<<"$out" && grep -qF "Dos" <<<"$out" || fail "the third match was not applied: $out"
+out=$(TAVREL_CD_IMAGE=$mixed timeout 60 "$run" "$exe" cd --lookup 2>&1 </dev/null)
+grep -qF "No match chosen" <<<"$out" || fail "no answer is no choice: $out"
+echo "ok: choosing among CDDB matches"
+setting CDDB_ServerPort REG_DWORD 1
+check "cd --lookup from the cache alone" 0 cd --lookup
+expect_text "the rips left the titles in the cache" "D:\\Track02.cda  Zweite Straße"
+"$run" reg delete 'HKCU\Software\Quennet\Tavrel\CDDB' /f >/dev/null 2>&1
+check "cd --lookup without a server" 0 cd --lookup
+expect_text "no server" "CDDB: Unable to contact CDDB server"
+expect_text "the tracks are still listed" "D:\\Track03.cda"
 
 [ "$failures" -eq 0 ] || exit 1
 echo "all CD rip checks passed"
