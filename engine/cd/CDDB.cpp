@@ -51,13 +51,14 @@ std::wstring CacheValue(const std::wstring& section, const wchar_t* name, const 
   return ReadPString(section.c_str(), name, value) ? std::wstring(value) : std::wstring(fallback);
 }
 
-void CopyField(wchar_t* field, size_t limit, const std::wstring& text) {
-  const size_t length = std::min(text.size(), limit);
-  std::wmemcpy(field, text.data(), length);
-  field[length] = 0;
-}
-
 bool YearInRange(int year) { return year >= 1001 && year <= 2099; }
+
+// Cache value names of track i: "%03d" for its title, "Ext%03d" for its extended data.
+std::wstring TrackValueName(size_t i, const wchar_t* prefix = L"") {
+  wchar_t name[16];
+  std::swprintf(name, 16, L"%ls%03u", prefix, static_cast<unsigned>(i));
+  return name;
+}
 
 }  // namespace
 
@@ -105,10 +106,10 @@ void CCDDB::MergeCache(const cdrip::CDTOC& toc, UINT32 serial, CDDBMatchList* li
   const std::wstring section = CacheSection(serial);
   if (_wtoi(CacheValue(section, L"NumTracks").c_str()) == 0) return;
   cdrip::CDDBMatch match = {};
-  CopyField(match.category, 11, CacheValue(section, L"Genre"));
-  CopyField(match.artist, 80, CacheValue(section, L"Artist"));
-  CopyField(match.title, 80, CacheValue(section, L"Title"));
-  CopyField(match.discId, 8, Hex(CDDBDiscId(toc), L"%08x"));
+  CopyCDDBField(match.category, 11, CacheValue(section, L"Genre"));
+  CopyCDDBField(match.artist, 80, CacheValue(section, L"Artist"));
+  CopyCDDBField(match.title, 80, CacheValue(section, L"Title"));
+  CopyCDDBField(match.discId, 8, Hex(CDDBDiscId(toc), L"%08x"));
   match.cacheKey = serial;
   match.exact = 1;
   if (!list->Contains(match)) list->Add(match);
@@ -125,9 +126,8 @@ bool CCDDB::Read(const cdrip::CDDBMatch& match, CDDBDisc* disc, std::wstring* en
     const int tracks = std::min(_wtoi(CacheValue(section, L"NumTracks").c_str()), 99);
     for (int i = 0; i < tracks; ++i) {
       entry.Set(L"TTITLE" + std::to_wstring(i),
-                CacheValue(section, Hex(static_cast<UINT32>(i), L"%03d").c_str(),
-                           (L"Track " + std::to_wstring(i + 1)).c_str()));
-      entry.Set(L"EXTT" + std::to_wstring(i), CacheValue(section, (L"Ext" + Hex(static_cast<UINT32>(i), L"%03d")).c_str()));
+                CacheValue(section, TrackValueName(i).c_str(), (L"Track " + std::to_wstring(i + 1)).c_str()));
+      entry.Set(L"EXTT" + std::to_wstring(i), CacheValue(section, TrackValueName(i, L"Ext").c_str()));
     }
     text = entry.Text();
   } else {
@@ -173,9 +173,9 @@ void CCDDB::WriteCache(const CDDBDiscData& data) {
   WritePString(name, L"Year", YearInRange(data.year) ? std::to_wstring(data.year).c_str() : L"");
   WritePString(name, L"NumTracks", std::to_wstring(data.titles.size()).c_str());
   for (size_t i = 0; i < data.titles.size(); ++i) {
-    WritePString(name, Hex(static_cast<UINT32>(i), L"%03d").c_str(), data.titles[i].c_str());
+    WritePString(name, TrackValueName(i).c_str(), data.titles[i].c_str());
     const std::wstring extended = i < data.extended.size() ? data.extended[i] : L"";
-    WritePString(name, (L"Ext" + Hex(static_cast<UINT32>(i), L"%03d")).c_str(), extended.c_str());
+    WritePString(name, TrackValueName(i, L"Ext").c_str(), extended.c_str());
   }
 }
 

@@ -27,14 +27,13 @@ std::string Hello(const std::string& user, const std::string& host) {
   return "&hello=" + user + "+" + host + "+tavcore+" + kCDDBClientVersion + "&proto=6";
 }
 
-// Copies at most `limit` characters of text into a field of limit + 1 characters.
-void CopyField(wchar_t* field, size_t limit, const std::wstring& text) {
+}  // namespace
+
+void CopyCDDBField(wchar_t* field, size_t limit, const std::wstring& text) {
   const size_t length = std::min(text.size(), limit);
   std::wmemcpy(field, text.data(), length);
   field[length] = 0;
 }
-
-}  // namespace
 
 bool CDDBMatchList::Add(const cdrip::CDDBMatch& match) {
   if (count >= kCapacity) return false;
@@ -88,24 +87,24 @@ bool ParseCDDBMatchLine(const std::wstring& line, cdrip::CDDBMatch* out) {
   cdrip::CDDBMatch match = {};
   size_t at = line.find(L' ');
   if (at == std::wstring::npos || at == 0 || at > 11) return false;
-  CopyField(match.category, 11, line.substr(0, at));
+  CopyCDDBField(match.category, 11, line.substr(0, at));
   while (at < line.size() && line[at] == L' ') ++at;
   const size_t idStart = at;
   while (at < line.size() && at - idStart < 8 && iswxdigit(line[at])) ++at;
   if (at == idStart || at >= line.size() || line[at] != L' ') return false;
-  CopyField(match.discId, 8, line.substr(idStart, at - idStart));
+  CopyCDDBField(match.discId, 8, line.substr(idStart, at - idStart));
   while (at < line.size() && line[at] == L' ') ++at;
   const size_t slash = line.find(L'/', at);
   if (slash == std::wstring::npos || slash - at > 81) return false;
   std::wstring artist = line.substr(at, slash - at);
   if (!artist.empty() && artist.back() == L' ') artist.pop_back();
   if (artist.size() > 80) return false;
-  CopyField(match.artist, 80, artist);
+  CopyCDDBField(match.artist, 80, artist);
   at = slash + 1;
   while (at < line.size() && line[at] == L' ') ++at;
   std::wstring title = line.substr(at, 80);
   while (!title.empty() && (title.back() == L'\r' || title.back() == L'\n')) title.pop_back();
-  CopyField(match.title, 80, title);
+  CopyCDDBField(match.title, 80, title);
   *out = match;
   return true;
 }

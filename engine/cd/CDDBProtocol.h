@@ -39,6 +39,9 @@ bool ParseCDDBMatchLine(const std::wstring& line, cdrip::CDDBMatch* out);
 // The status code and the matches of a query answer (HTTP headers already dropped).
 void ParseCDDBQueryAnswer(const std::string& answer, CDDBMatchList* list);
 
+// Copies at most `limit` characters of text into a field of limit + 1 characters.
+void CopyCDDBField(wchar_t* field, size_t limit, const std::wstring& text);
+
 // The answer without its HTTP headers, when it has them.
 std::string DropHttpHeaders(const std::string& answer);
 // Text from the server: UTF-8, or Latin-1 when the bytes are not UTF-8.
