@@ -247,5 +247,23 @@ struct IPlaylist {
 // when the file cannot be read: the playlist is then empty); ".wax" E_NOTIMPL; anything else E_FAIL.
 TAVCORE_API HRESULT WINAPI PlaylistCreateFromFile(const wchar_t* path, IPlaylist** out);
 
+// ---------------------------------------------------------------------------------------------------------------
+// Playback. The listener is the caller's; it is called on the playback's worker thread.
+struct IPlaybackListener {
+  // Position and length; a negative result stops the playback (what is queued still plays).
+  virtual HRESULT STDMETHODCALLTYPE OnProgress(int minutes, int seconds, int totalMinutes, int totalSeconds) = 0;
+  // Once, when the playback has ended, also after a failure.
+  virtual void STDMETHODCALLTYPE OnFinished() = 0;
+};
+
+// Plays src (a reference is taken) on the default wave-output device on a worker thread of its own and returns
+// at once: the worker thread's handle, which the caller closes (waiting on it waits for the end), or null.
+TAVCORE_API HANDLE WINAPI Playback(IConvertSource* src, IPlaybackListener* listener);
+// Commands of PlaybackControl: resume, pause (the device keeps what is queued, the position stays), stop (what
+// is queued is dropped at once).
+constexpr UINT kPlaybackResume = 0, kPlaybackPause = 1, kPlaybackStop = 2;
+// Controls the playback of that handle; FALSE when it is not playing (any more) or the command is unknown.
+TAVCORE_API BOOL WINAPI PlaybackControl(HANDLE playback, UINT command);
+
 #include "tavcore_metadata.h"
 #include "tavcore_cd.h"

@@ -8,6 +8,7 @@
 #include "ConsoleCommands.h"
 #include "ConsoleMode.h"
 #include "FormatProbe.h"
+#include "PlayCommand.h"
 #include "ConsoleText.h"
 #include "SampleFile.h"
 #include "WindowMode.h"
@@ -25,6 +26,7 @@ const wchar_t kUsage[] =
     L"  formats                                  list the audio formats, with what can be read and written\n"
     L"  options FORMAT [CODEC]                   list the encoder options of an output format and their values\n"
     L"  settings FORMAT                          edit the stored default settings of an output format\n"
+    L"  play FILE...                             play files on the sound device (space pauses, q stops)\n"
     L"  sample FILE.wav [SECONDS]                write the built-in sample recording (default 5 seconds)\n"
     L"  --help, -h, /?                           show this text\n";
 
@@ -112,6 +114,7 @@ int wmain(int argc, wchar_t** argv) {
   if (command == L"options") return PrintOptions(rest);
   if (command == L"settings") return EditDefaults(rest);
   if (command == L"sample") return WriteSample(rest);
+  if (command == L"play") return PlayFiles(rest);
   if (command == L"convert") return RunConvertCommand(rest);
   return UsageError(L"unknown command '" + command + L"'");
 }
