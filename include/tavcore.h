@@ -265,5 +265,25 @@ constexpr UINT kPlaybackResume = 0, kPlaybackPause = 1, kPlaybackStop = 2;
 // Controls the playback of that handle; FALSE when it is not playing (any more) or the command is unknown.
 TAVCORE_API BOOL WINAPI PlaybackControl(HANDLE playback, UINT command);
 
+// ---------------------------------------------------------------------------------------------------------------
+// The folder tree: a tree-view control of the host's as a browser of the shell's folders. Not reference-counted:
+// the host ends it with Destroy. All calls on the tree window's thread.
+struct IExplorerTree {
+  // The tree's WM_NOTIFY, forwarded by the owner; always 0.
+  virtual LRESULT STDMETHODCALLTYPE OnNotify(UINT message, WPARAM wParam, LPARAM lParam) = 0;
+  // The selected folder's file-system path; FALSE (and an empty buffer) when it has none.
+  virtual BOOL STDMETHODCALLTYPE GetSelectedPath(wchar_t* buffer, int size) = 0;
+  // Selects the folder of that path, expanding the folders on the way.
+  virtual void STDMETHODCALLTYPE SelectPath(const wchar_t* path) = 0;
+  // Menu messages for the shell's context menu while it is open.
+  virtual void STDMETHODCALLTYPE HandleMenuMessage(UINT message, WPARAM wParam, LPARAM lParam) = 0;
+  virtual void STDMETHODCALLTYPE Populate() = 0;
+  virtual void STDMETHODCALLTYPE Refresh() = 0;
+  virtual void STDMETHODCALLTYPE Destroy() = 0;
+  virtual ~IExplorerTree() = default;
+};
+
+TAVCORE_API HRESULT WINAPI CreateExplorerTree(IExplorerTree** out, HWND owner, HWND tree);
+
 #include "tavcore_metadata.h"
 #include "tavcore_cd.h"

@@ -1,0 +1,54 @@
+// A tree-view control of the host's turned into a browser of the shell's folders, rooted at the desktop:
+// folders only, filled as they are expanded, with the shell's icons and context menu.
+#pragma once
+
+#include <windows.h>
+#include <commctrl.h>
+#include <shlobj.h>
+
+#include <vector>
+
+#include "tavcore.h"
+
+class CExplorerTree : public IExplorerTree {
+ public:
+  CExplorerTree(HWND owner, HWND tree);
+
+  LRESULT STDMETHODCALLTYPE OnNotify(UINT message, WPARAM wParam, LPARAM lParam) override;
+  BOOL STDMETHODCALLTYPE GetSelectedPath(wchar_t* buffer, int size) override;
+  void STDMETHODCALLTYPE SelectPath(const wchar_t* path) override;
+  void STDMETHODCALLTYPE HandleMenuMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+  void STDMETHODCALLTYPE Populate() override;
+  void STDMETHODCALLTYPE Refresh() override;
+  void STDMETHODCALLTYPE Destroy() override;
+  ~CExplorerTree() override;
+
+ private:
+  // One per tree item, its parameter.
+  struct Item {
+    IShellFolder* parent;  // one reference; null for the root
+    PIDLIST_RELATIVE relative;
+    PIDLIST_ABSOLUTE absolute;
+  };
+
+  Item* NewItem(IShellFolder* parent, PCUIDLIST_RELATIVE relative, PCIDLIST_ABSOLUTE parentAbsolute);
+  void FreeItem(Item* item);
+  Item* ItemOf(HTREEITEM handle) const;
+  void SetItemLook(TVITEMW& tvItem, IShellFolder* folder, PCUIDLIST_RELATIVE relative, PCIDLIST_ABSOLUTE absolute,
+                   wchar_t* text);
+  void FillChildren(IShellFolder* folder, PCIDLIST_ABSOLUTE absolute, HTREEITEM parent);
+  void SortChildren(HTREEITEM parent);
+  void Expanding(const NMTREEVIEWW& info);
+  void ShowContextMenu(HTREEITEM handle);
+  static int CALLBACK Compare(LPARAM first, LPARAM second, LPARAM);
+
+  HWND tree;
+  HWND owner;
+  HIMAGELIST images = nullptr;
+  bool closing = false;
+  IContextMenu2* openMenu = nullptr;
+  IMalloc* allocator = nullptr;
+  IShellFolder* desktop = nullptr;
+  wchar_t selectedPath[MAX_PATH] = {};
+  bool comStarted = false;
+};
