@@ -6,6 +6,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -91,6 +92,26 @@ class TreeHost {
 
 bool SamePath(const std::wstring& a, const std::wstring& b) { return _wcsicmp(a.c_str(), b.c_str()) == 0; }
 
+// A right click as the tree reports it: the cursor on the item's label, then NM_RCLICK to the owner.
+void RightClick(const TreeHost& host, HTREEITEM item, bool onLabel) {
+  SendMessageW(host.tree, TVM_ENSUREVISIBLE, 0, reinterpret_cast<LPARAM>(item));
+  RECT rect = {};
+  std::memcpy(&rect, &item, sizeof(item));  // the item goes in, its rectangle comes out
+  SendMessageW(host.tree, TVM_GETITEMRECT, TRUE, reinterpret_cast<LPARAM>(&rect));
+  POINT at = {onLabel ? (rect.left + rect.right) / 2 : rect.right + 40, (rect.top + rect.bottom) / 2};
+  ClientToScreen(host.tree, &at);
+  SetCursorPos(at.x, at.y);
+  NMHDR header = {host.tree, 0, static_cast<UINT>(NM_RCLICK)};
+  SendMessageW(host.owner, WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&header));
+}
+
+// Closes whatever menu is open a moment after it opened, handing the host's menu messages on meanwhile.
+void CALLBACK CloseMenu(HWND, UINT, UINT_PTR id, DWORD) {
+  if (current) current->HandleMenuMessage(WM_INITMENUPOPUP, 0, 0);
+  EndMenu();
+  KillTimer(nullptr, id);
+}
+
 }  // namespace
 
 TEST(ExplorerTree, BrowsesFoldersMadeByTheTest) {
@@ -170,6 +191,19 @@ TEST(ExplorerTree, BrowsesFoldersMadeByTheTest) {
   SendMessageW(host.tree, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(topItem));
   host.explorer->SelectPath((top + L"\\missing").c_str());
   EXPECT_EQ(topItem, host.Selected());
+
+  // Right clicks: beside an item only selects it; on the root it selects without a menu; on a folder the shell's
+  // menu opens (closed again here) and the folder is selected.
+  ShowWindow(host.owner, SW_SHOW);
+  const HTREEITEM alpha = host.Child(topItem, L"alpha");
+  RightClick(host, alpha, false);
+  EXPECT_EQ(alpha, host.Selected());
+  RightClick(host, root, true);
+  EXPECT_EQ(root, host.Selected());
+  SetTimer(nullptr, 0, 300, CloseMenu);
+  RightClick(host, topItem, true);
+  EXPECT_EQ(topItem, host.Selected());
+  EXPECT_TRUE(SamePath(top, host.SelectedPath()));
 
   // To look at the tree under a real display: TAVREL_SHOW_WINDOWS=1 keeps it on screen for a while.
   if (GetEnvironmentVariableW(L"TAVREL_SHOW_WINDOWS", nullptr, 0) > 0) {
