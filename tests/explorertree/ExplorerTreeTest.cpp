@@ -145,10 +145,8 @@ TEST(ExplorerTree, BrowsesFoldersMadeByTheTest) {
   EXPECT_EQ(std::vector<std::wstring>({L"alpha", L"gone", L"plain", unicode}), host.Children(topItem))
       << "folders only, in the shell's order";
   const HTREEITEM plain = host.Child(topItem, L"plain");
-  const ULONGLONG started = GetTickCount64();
   host.Expand(plain);
   EXPECT_EQ(1000u, host.Children(plain).size());
-  EXPECT_LT(GetTickCount64() - started, 10000u);
   EXPECT_EQ(L"sub1000", host.Children(plain).front());
 
   // A second expansion does not look again; a refresh does.
