@@ -121,13 +121,11 @@ void CExplorerTree::SetItemLook(TVITEMW& tvItem, IShellFolder* folder, PCUIDLIST
   text[0] = 0;
   if (SUCCEEDED(folder->GetDisplayNameOf(reinterpret_cast<PCUITEMID_CHILD>(relative), SHGDN_NORMAL, &name)))
     StrRetToBufW(&name, reinterpret_cast<PCUITEMID_CHILD>(relative), text, kNameLength);
-  SHFILEINFOW info = {};
-  SHGetFileInfoW(reinterpret_cast<LPCWSTR>(absolute), 0, &info, sizeof(info),
-                 SHGFI_PIDL | SHGFI_SYSICONINDEX | SHGFI_SMALLICON);
-  tvItem.iImage = info.iIcon;
-  SHGetFileInfoW(reinterpret_cast<LPCWSTR>(absolute), 0, &info, sizeof(info),
-                 SHGFI_PIDL | SHGFI_SYSICONINDEX | SHGFI_SMALLICON | SHGFI_OPENICON);
-  tvItem.iSelectedImage = info.iIcon;
+  // The icons are asked for when the control first shows the item: a folder of a thousand folders costs
+  // the shell's icon lookups only for the few that are seen.
+  (void)absolute;
+  tvItem.iImage = I_IMAGECALLBACK;
+  tvItem.iSelectedImage = I_IMAGECALLBACK;
   tvItem.pszText = text;
   tvItem.mask |= TVIF_TEXT | TVIF_IMAGE | TVIF_SELECTEDIMAGE;
 }
@@ -331,6 +329,20 @@ LRESULT CExplorerTree::OnNotify(UINT, WPARAM, LPARAM lParam) {
       const auto& info = *reinterpret_cast<const NMTREEVIEWW*>(lParam);
       const Item* item = reinterpret_cast<const Item*>(info.itemNew.lParam);
       if (!item || !SHGetPathFromIDListW(item->absolute, selectedPath)) selectedPath[0] = 0;
+      break;
+    }
+    case TVN_GETDISPINFOW: {
+      auto& info = *reinterpret_cast<NMTVDISPINFOW*>(lParam);
+      const Item* item = info.item.lParam ? reinterpret_cast<const Item*>(info.item.lParam) : ItemOf(info.item.hItem);
+      if (!item || !(info.item.mask & (TVIF_IMAGE | TVIF_SELECTEDIMAGE))) break;
+      SHFILEINFOW file = {};
+      SHGetFileInfoW(reinterpret_cast<LPCWSTR>(item->absolute), 0, &file, sizeof(file),
+                     SHGFI_PIDL | SHGFI_SYSICONINDEX | SHGFI_SMALLICON);
+      info.item.iImage = file.iIcon;
+      SHGetFileInfoW(reinterpret_cast<LPCWSTR>(item->absolute), 0, &file, sizeof(file),
+                     SHGFI_PIDL | SHGFI_SYSICONINDEX | SHGFI_SMALLICON | SHGFI_OPENICON);
+      info.item.iSelectedImage = file.iIcon;
+      info.item.mask |= TVIF_DI_SETITEM;  // kept by the control from now on
       break;
     }
     case TVN_DELETEITEMW:

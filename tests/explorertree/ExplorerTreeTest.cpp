@@ -5,6 +5,7 @@
 
 #include <windows.h>
 #include <commctrl.h>
+#include <shellapi.h>
 
 #include <cstring>
 #include <string>
@@ -140,6 +141,17 @@ TEST(ExplorerTree, BrowsesFoldersMadeByTheTest) {
   EXPECT_EQ(L"top", host.Text(topItem));
   EXPECT_TRUE(SamePath(top, host.SelectedPath())) << host.SelectedPath();
   EXPECT_EQ(host.tree, GetFocus());
+
+  // The shell's own icons, normal and open.
+  TVITEMW look = {};
+  look.mask = TVIF_IMAGE | TVIF_SELECTEDIMAGE;
+  look.hItem = topItem;
+  ASSERT_TRUE(SendMessageW(host.tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&look)));
+  SHFILEINFOW shell = {};
+  SHGetFileInfoW(top.c_str(), 0, &shell, sizeof(shell), SHGFI_SYSICONINDEX | SHGFI_SMALLICON);
+  EXPECT_EQ(shell.iIcon, look.iImage);
+  SHGetFileInfoW(top.c_str(), 0, &shell, sizeof(shell), SHGFI_SYSICONINDEX | SHGFI_SMALLICON | SHGFI_OPENICON);
+  EXPECT_EQ(shell.iIcon, look.iSelectedImage);
 
   host.Expand(topItem);
   EXPECT_EQ(std::vector<std::wstring>({L"alpha", L"gone", L"plain", unicode}), host.Children(topItem))
