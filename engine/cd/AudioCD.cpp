@@ -2,7 +2,6 @@
 // frame addresses CDDB needs); a TOC that cannot be a disc's is refused rather than half-loaded.
 #include "AudioCD.h"
 
-#include <algorithm>
 #include <cstring>
 #include <cwchar>
 
@@ -10,6 +9,7 @@
 #include "AudioCDTrack.h"
 #include "CDAFile.h"
 #include "PassThroughPort.h"
+#include "PathText.h"
 #include "ScsiLayer.h"
 #include "TocParser.h"
 
@@ -186,7 +186,6 @@ bool CAudioCD::GetDisplayName(wchar_t* buf, int cch) {
   return true;
 }
 
-
 HRESULT CAudioCD::GetYear(int* out) {
   if (!out) return E_INVALIDARG;
   *out = year;
@@ -200,11 +199,7 @@ HRESULT CAudioCD::SetYear(int value) {
 }
 
 bool CAudioCD::Copy(const std::wstring& text, wchar_t* buf, int cch) {
-  if (buf && cch > 0) {
-    const size_t length = std::min(text.size(), static_cast<size_t>(cch) - 1);
-    std::wmemcpy(buf, text.data(), length);
-    buf[length] = 0;
-  }
+  CopyTruncated(buf, cch, text);
   return !text.empty();
 }
 

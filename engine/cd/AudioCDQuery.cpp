@@ -17,6 +17,12 @@ struct WorkerStart {
 
 void Status(cdrip::ICDDBCallback* callback, UINT id) { callback->SetStatus(LoadEngineString(id).c_str()); }
 
+// The first step of both workers: the query, announced to the callback. False when no server answered.
+bool QueryForWorker(CCDDB& cddb, const WorkerStart& start, CDDBMatchList* list) {
+  Status(start.callback, IDS_CDDB_CONTACTING);
+  return cddb.Query(start.data.toc, start.data.serial, list);
+}
+
 bool SameText(const wchar_t* a, const std::wstring& b) {
   const size_t length = wcslen(a);
   if (length != b.size()) return false;
@@ -132,9 +138,8 @@ DWORD WINAPI CAudioCD::LookupWorker(void* parameter) {
   cdrip::ICDDBCallback* callback = start->callback;
   CCDDB cddb;
   CDDBMatchList list;
-  Status(callback, IDS_CDDB_CONTACTING);
   bool success = false;
-  const bool contacted = cddb.Query(start->data.toc, start->data.serial, &list);
+  const bool contacted = QueryForWorker(cddb, *start, &list);
   if (!contacted && list.count == 0) {
     Status(callback, IDS_CDDB_NO_CONTACT);
   } else if (list.count == 0) {
@@ -170,8 +175,7 @@ DWORD WINAPI CAudioCD::SubmitWorker(void* parameter) {
   cdrip::ICDDBCallback* callback = start->callback;
   CCDDB cddb;
   CDDBMatchList list;
-  Status(callback, IDS_CDDB_CONTACTING);
-  cddb.Query(start->data.toc, start->data.serial, &list);
+  QueryForWorker(cddb, *start, &list);
   std::wstring previous;
   for (int i = list.count - 1; i >= 0; --i) {
     const cdrip::CDDBMatch& match = list.items[i];

@@ -6,6 +6,7 @@
 #include <cwchar>
 
 #include "CDDBEntry.h"
+#include "Utf8Text.h"
 #include "tavcore.h"
 
 namespace {
@@ -16,10 +17,13 @@ constexpr char kSubmitPath[] = "/~cddb/submit.cgi";
 constexpr char kDefaultServer[] = "gnudb.gnudb.org";
 constexpr char kNote[] = "Sent by Tavrel; please report problems with this entry to the submitter.";
 
-std::wstring Setting(const wchar_t* name, const wchar_t* fallback) {
+// A string of the settings store; fallback when the value is missing.
+std::wstring StringValue(const std::wstring& section, const wchar_t* name, const wchar_t* fallback = L"") {
   wchar_t value[512] = {};
-  return ReadPString(L"AudioCD", name, value) ? std::wstring(value) : std::wstring(fallback);
+  return ReadPString(section.c_str(), name, value) ? std::wstring(value) : std::wstring(fallback);
 }
+
+std::wstring Setting(const wchar_t* name, const wchar_t* fallback) { return StringValue(L"AudioCD", name, fallback); }
 
 int IntSetting(const wchar_t* name, int fallback) {
   int value = fallback;
@@ -34,7 +38,7 @@ std::string Narrow(const std::wstring& text) {
 }
 
 std::string HeaderValue(const std::wstring& text) {
-  std::string value = Utf8Of(text);
+  std::string value = EncodeText(text, CP_UTF8, nullptr);
   for (char& c : value)
     if (c == '\r' || c == '\n') c = ' ';
   return value;
@@ -44,11 +48,6 @@ std::wstring Hex(UINT32 value, const wchar_t* format) {
   wchar_t text[16];
   std::swprintf(text, 16, format, value);
   return text;
-}
-
-std::wstring CacheValue(const std::wstring& section, const wchar_t* name, const wchar_t* fallback = L"") {
-  wchar_t value[512] = {};
-  return ReadPString(section.c_str(), name, value) ? std::wstring(value) : std::wstring(fallback);
 }
 
 bool YearInRange(int year) { return year >= 1001 && year <= 2099; }
@@ -104,11 +103,11 @@ bool CCDDB::Query(const cdrip::CDTOC& toc, UINT32 serial, CDDBMatchList* list) {
 
 void CCDDB::MergeCache(const cdrip::CDTOC& toc, UINT32 serial, CDDBMatchList* list) const {
   const std::wstring section = CacheSection(serial);
-  if (_wtoi(CacheValue(section, L"NumTracks").c_str()) == 0) return;
+  if (_wtoi(StringValue(section, L"NumTracks").c_str()) == 0) return;
   cdrip::CDDBMatch match = {};
-  CopyCDDBField(match.category, 11, CacheValue(section, L"Genre"));
-  CopyCDDBField(match.artist, 80, CacheValue(section, L"Artist"));
-  CopyCDDBField(match.title, 80, CacheValue(section, L"Title"));
+  CopyCDDBField(match.category, 11, StringValue(section, L"Genre"));
+  CopyCDDBField(match.artist, 80, StringValue(section, L"Artist"));
+  CopyCDDBField(match.title, 80, StringValue(section, L"Title"));
   CopyCDDBField(match.discId, 8, Hex(CDDBDiscId(toc), L"%08x"));
   match.cacheKey = serial;
   match.exact = 1;
@@ -121,13 +120,13 @@ bool CCDDB::Read(const cdrip::CDDBMatch& match, CDDBDisc* disc, std::wstring* en
     const std::wstring section = CacheSection(match.cacheKey);
     CDDBEntry entry;
     entry.Set(L"DTITLE", std::wstring(match.artist) + L" / " + match.title);
-    entry.Set(L"DGENRE", CacheValue(section, L"ID3Genre"));
-    entry.Set(L"DYEAR", CacheValue(section, L"Year"));
-    const int tracks = std::min(_wtoi(CacheValue(section, L"NumTracks").c_str()), 99);
+    entry.Set(L"DGENRE", StringValue(section, L"ID3Genre"));
+    entry.Set(L"DYEAR", StringValue(section, L"Year"));
+    const int tracks = std::min(_wtoi(StringValue(section, L"NumTracks").c_str()), 99);
     for (int i = 0; i < tracks; ++i) {
       entry.Set(L"TTITLE" + std::to_wstring(i),
-                CacheValue(section, TrackValueName(i).c_str(), (L"Track " + std::to_wstring(i + 1)).c_str()));
-      entry.Set(L"EXTT" + std::to_wstring(i), CacheValue(section, TrackValueName(i, L"Ext").c_str()));
+                StringValue(section, TrackValueName(i).c_str(), (L"Track " + std::to_wstring(i + 1)).c_str()));
+      entry.Set(L"EXTT" + std::to_wstring(i), StringValue(section, TrackValueName(i, L"Ext").c_str()));
     }
     text = entry.Text();
   } else {
@@ -211,7 +210,7 @@ std::wstring CCDDB::SubmissionText(const CDDBDiscData& data, const std::wstring&
 
 bool CCDDB::Submit(const CDDBDiscData& data, const std::wstring& previousEntry) {
   if (email.empty()) return false;
-  const std::string text = Utf8Of(SubmissionText(data, previousEntry));
+  const std::string text = EncodeText(SubmissionText(data, previousEntry), CP_UTF8, nullptr);
   char discId[16];
   std::snprintf(discId, sizeof(discId), "%08x", CDDBDiscId(data.toc));
   std::string request = std::string("POST ") + kSubmitPath + " HTTP/1.0\r\nUser-Agent: Tavrel\r\nSubmit-Mode: submit\r\n";

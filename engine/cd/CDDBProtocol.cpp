@@ -78,7 +78,8 @@ std::string CDDBQueryBody(const cdrip::CDTOC& toc, const std::string& user, cons
 
 std::string CDDBReadBody(const std::wstring& category, const std::wstring& discId, const std::string& user,
                          const std::string& host) {
-  std::string body = "cmd=cddb+read+" + Utf8Of(category) + "+" + Utf8Of(discId) + Hello(user, host);
+  std::string body = "cmd=cddb+read+" + EncodeText(category, CP_UTF8, nullptr) + "+" +
+                     EncodeText(discId, CP_UTF8, nullptr) + Hello(user, host);
   CleanCDDBBody(body);
   return body;
 }
@@ -148,23 +149,9 @@ std::string DropHttpHeaders(const std::string& answer) {
 }
 
 std::wstring CDDBText(const std::string& bytes) {
-  const UINT codePage = IsValidUtf8(bytes) ? CP_UTF8 : 28591;
-  if (bytes.empty()) return {};
-  const int count = MultiByteToWideChar(codePage, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
-  std::wstring text(static_cast<size_t>(std::max(count, 0)), L'\0');
-  if (count > 0) MultiByteToWideChar(codePage, 0, bytes.data(), static_cast<int>(bytes.size()), text.data(), count);
+  std::wstring text = DecodeText(bytes.data(), bytes.size(), IsValidUtf8(bytes) ? CP_UTF8 : 28591);
   // A NUL in the answer would end the text wherever it is copied as a string.
   for (wchar_t& c : text)
     if (c == 0) c = L' ';
   return text;
-}
-
-std::string Utf8Of(const std::wstring& text) {
-  if (text.empty()) return {};
-  const int count = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr,
-                                        nullptr);
-  std::string bytes(static_cast<size_t>(std::max(count, 0)), '\0');
-  if (count > 0)
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), bytes.data(), count, nullptr, nullptr);
-  return bytes;
 }

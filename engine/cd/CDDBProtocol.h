@@ -46,4 +46,3 @@ void CopyCDDBField(wchar_t* field, size_t limit, const std::wstring& text);
 std::string DropHttpHeaders(const std::string& answer);
 // Text from the server: UTF-8, or Latin-1 when the bytes are not UTF-8.
 std::wstring CDDBText(const std::string& bytes);
-std::string Utf8Of(const std::wstring& text);

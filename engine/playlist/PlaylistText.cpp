@@ -84,34 +84,6 @@ bool IsUtf8PlaylistPath(const std::wstring& path) {
   return path.size() >= 5 && _wcsicmp(path.c_str() + path.size() - 5, L".m3u8") == 0;
 }
 
-std::wstring DecodeText(const char* bytes, size_t length, UINT codePage) {
-  if (length == 0 || length > INT_MAX) return {};
-  int count = MultiByteToWideChar(codePage, 0, bytes, static_cast<int>(length), nullptr, 0);
-  if (count <= 0) return {};
-  std::wstring text(static_cast<size_t>(count), L'\0');
-  MultiByteToWideChar(codePage, 0, bytes, static_cast<int>(length), &text[0], count);
-  return text;
-}
-
-std::string EncodeText(const std::wstring& text, UINT codePage, bool* lossy) {
-  if (lossy) *lossy = false;
-  if (text.empty() || text.size() > INT_MAX) return {};
-  // UTF-8 (also as the system code page) takes neither the flag nor the default-character report.
-  bool utf8 = codePage == CP_UTF8 || (codePage == CP_ACP && GetACP() == CP_UTF8);
-  DWORD flags = utf8 ? 0 : WC_NO_BEST_FIT_CHARS;
-  BOOL usedDefault = FALSE;
-  BOOL* report = utf8 ? nullptr : &usedDefault;
-  int length = static_cast<int>(text.size());
-  int count = WideCharToMultiByte(codePage, flags, text.data(), length, nullptr, 0, nullptr, report);
-  if (count <= 0) {
-    if (lossy) *lossy = true;
-    return {};
-  }
-  std::string bytes(static_cast<size_t>(count), '\0');
-  WideCharToMultiByte(codePage, flags, text.data(), length, &bytes[0], count, nullptr, report);
-  if (lossy) *lossy = usedDefault != FALSE;
-  return bytes;
-}
 
 std::wstring JoinPlaylistPath(const std::wstring& folder, const std::wstring& relative) {
   std::wstring combined = folder;

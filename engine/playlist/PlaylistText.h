@@ -6,6 +6,8 @@
 
 #include <string>
 
+#include "Utf8Text.h"
+
 // The whole file; false when it cannot be opened or read.
 bool ReadWholeFile(const std::wstring& path, std::string* bytes);
 // Replaces the file; false when it cannot be created or fully written.
@@ -32,10 +34,6 @@ void ForEachLine(const std::string& text, LineHandler&& line) {
     if (start < text.size() && text[start] == '\n') ++start;
   }
 }
-
-std::wstring DecodeText(const char* bytes, size_t length, UINT codePage);
-// lossy (optional) is set when a character has no form in the code page.
-std::string EncodeText(const std::wstring& text, UINT codePage, bool* lossy);
 
 // The full path an entry stands for, relative entries joined to folder; empty when the entry is dropped
 // (blank, or a URL).

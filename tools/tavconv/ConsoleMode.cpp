@@ -226,8 +226,7 @@ void LookUpCdInputs(const std::vector<std::wstring>& files, std::map<int, ComPtr
   std::set<int> drives;
   for (const std::wstring& file : files) {
     CONVFORMAT row;
-    if (ConvGetFormatOf(&row, file.c_str()) == S_OK && row.sourceClass &&
-        IsEqualGUID(*row.sourceClass, CLSID_CAudioCDTrack) && file.size() > 1 && file[1] == L':')
+    if (ConvGetFormatOf(&row, file.c_str()) == S_OK && IsCdTrackRow(row) && file.size() > 1 && file[1] == L':')
       drives.insert(towupper(file[0]) - L'A');
   }
   if (drives.empty()) return;

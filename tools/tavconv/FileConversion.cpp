@@ -81,6 +81,10 @@ std::wstring SameFormatOutput(const std::wstring& path) {
   return path.substr(0, at) + L" (1)" + path.substr(at);
 }
 
+bool IsCdTrackRow(const CONVFORMAT& row) {
+  return row.sourceClass && IsEqualGUID(*row.sourceClass, CLSID_CAudioCDTrack);
+}
+
 HRESULT ConvertFile(const std::wstring& input, const ConversionSettings& settings, IConvertCallback& callback,
                     std::wstring* output, const std::function<void(IConvertSource*)>& onSource) {
   CONVFORMAT inputRow;
@@ -93,7 +97,7 @@ HRESULT ConvertFile(const std::wstring& input, const ConversionSettings& setting
     LogError(callback, L"Files of this format cannot be read yet: " + input);
     return E_FAIL;
   }
-  const bool cdTrack = inputRow.sourceClass && IsEqualGUID(*inputRow.sourceClass, CLSID_CAudioCDTrack);
+  const bool cdTrack = IsCdTrackRow(inputRow);
   if (!source.object->SetFileName(input.c_str())) {
     if (cdTrack && input.size() < MAX_PATH) {
       LogError(callback, L"The CD track cannot be found: " + input +

@@ -33,6 +33,9 @@ struct ConversionSettings {
 // "flac": any extension of a row), case-insensitive; -1 when unknown.
 int FormatIndexByName(const std::wstring& name);
 
+// The format-table row of CD tracks (".cda").
+bool IsCdTrackRow(const CONVFORMAT& row);
+
 // Converts `input` into the output that the settings name. Every failure has been logged through the
 // callback (style "e") before this returns 0x80004005; S_FALSE when the output exists and the user kept it
 // (logged with style "i"); `output` receives the output path when one was chosen.
