@@ -52,6 +52,7 @@
 #define IDS_CDDB_SUBMITTING 3146
 #define IDS_CDDB_SUBMITTED 3147
 #define IDS_CDDB_NOT_SUBMITTED 3148
+#define IDS_FOLDER_READING 3150
 
 // Settings dialogs (the template's buttons are shared by every format)
 #define IDC_SET_DEFAULT 1039

@@ -6,15 +6,22 @@
 #include <shlwapi.h>
 
 #include <cstring>
+#include <iterator>
 #include <map>
 #include <new>
 #include <string>
 
 #include "AbiGuard.h"
+#include "core/EngineResources.h"
+#include "resource.h"
 
 namespace {
 
 constexpr int kNameLength = 260;
+// How long the window waits for a folder's listing before it shows the folder as being read and goes on.
+constexpr DWORD kListingMoment = 250;
+constexpr UINT kListedMessage = WM_APP + 1;
+constexpr wchar_t kNotifyClass[] = L"TavrelExplorerTreeListing";
 
 bool SameIdList(PCUIDLIST_RELATIVE a, PCUIDLIST_RELATIVE b) {
   const UINT size = ILGetSize(a);
@@ -69,9 +76,18 @@ CExplorerTree::CExplorerTree(HWND owner, HWND tree) : tree(tree), owner(owner) {
   if (FAILED(SHGetMalloc(&allocator))) allocator = nullptr;
   if (FAILED(SHGetDesktopFolder(&desktop))) desktop = nullptr;
   SendMessageW(tree, TVM_SETIMAGELIST, TVSIL_NORMAL, reinterpret_cast<LPARAM>(images));
+  WNDCLASSW windowClass = {};
+  windowClass.lpfnWndProc = &CExplorerTree::NotifyProc;
+  windowClass.hInstance = EngineModule();
+  windowClass.lpszClassName = kNotifyClass;
+  RegisterClassW(&windowClass);  // fails harmlessly once the class exists
+  notifyWindow = CreateWindowExW(0, kNotifyClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, EngineModule(), nullptr);
+  if (notifyWindow) SetWindowLongPtrW(notifyWindow, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
 }
 
 CExplorerTree::~CExplorerTree() {
+  // Listings still running finish on their own; what they post then goes nowhere.
+  if (notifyWindow) DestroyWindow(notifyWindow);
   if (desktop) desktop->Release();
   if (allocator) allocator->Release();
   if (comStarted) OleUninitialize();
@@ -167,8 +183,68 @@ void CExplorerTree::Populate() {
   ILFree(root);
 }
 
+bool CExplorerTree::IsPending(HTREEITEM handle) const {
+  for (const auto& entry : pending)
+    if (entry.second.handle == handle) return true;
+  return false;
+}
+
 void CExplorerTree::FillChildren(IShellFolder* folder, PCIDLIST_ABSOLUTE absolute, HTREEITEM parent) {
+  if (IsPending(parent)) return;  // its listing is on the way and fills it then
   WaitCursor wait(owner);
+  const WPARAM cookie = ++nextCookie;
+  std::shared_ptr<FolderListing> listing = FolderListing::Start(absolute, owner, notifyWindow, kListedMessage, cookie);
+  if (!listing) return;
+  if (listing->Wait(kListingMoment)) {
+    ApplyListing(folder, absolute, parent, listing->Folders());
+    return;
+  }
+  pending[cookie] = {parent, listing};
+  // A folder expanded for the first time shows that it is being read; a refreshed one keeps its children.
+  if (!SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CHILD, reinterpret_cast<LPARAM>(parent))) {
+    std::wstring text = LoadEngineString(IDS_FOLDER_READING);
+    TVINSERTSTRUCTW insert = {};
+    insert.hParent = parent;
+    insert.hInsertAfter = TVI_LAST;
+    insert.item.mask = TVIF_TEXT | TVIF_PARAM | TVIF_CHILDREN;
+    insert.item.pszText = text.data();
+    insert.item.lParam = 0;
+    insert.item.cChildren = 0;
+    SendMessageW(tree, TVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&insert));
+  }
+}
+
+void CExplorerTree::Listed(WPARAM cookie) {
+  const auto at = pending.find(cookie);
+  if (at == pending.end()) return;  // filled while the window waited, or its item is gone
+  const Pending done = at->second;
+  pending.erase(at);
+  const Item* item = ItemOf(done.handle);
+  if (!item) return;
+  IShellFolder* folder = BindFolder(item);
+  ApplyListing(folder, item->absolute, done.handle,
+               folder ? done.listing->Folders() : std::vector<FolderListing::Entry>());
+  if (folder) folder->Release();
+  SortChildren(done.handle);
+  if (done.handle == awaitedItem) {
+    const std::wstring path = awaitedPath;
+    awaitedPath.clear();
+    awaitedItem = nullptr;
+    SelectPath(path.c_str());
+  }
+}
+
+LRESULT CALLBACK CExplorerTree::NotifyProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == kListedMessage) {
+    auto* self = reinterpret_cast<CExplorerTree*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    if (self) self->Listed(wParam);
+    return 0;
+  }
+  return DefWindowProcW(window, message, wParam, lParam);
+}
+
+void CExplorerTree::ApplyListing(IShellFolder* folder, PCIDLIST_ABSOLUTE absolute, HTREEITEM parent,
+                                 const std::vector<FolderListing::Entry>& folders) {
   struct Known {
     Item* item;
     HTREEITEM handle;
@@ -192,69 +268,59 @@ void CExplorerTree::FillChildren(IShellFolder* folder, PCIDLIST_ABSOLUTE absolut
   // Found again by name, then confirmed by the folder: a thousand children must not cost a million comparisons.
   std::multimap<std::wstring, size_t> byName;
   for (size_t i = 0; i < known.size(); ++i)
-    if (known[i].item) byName.emplace(ParsingName(folder, known[i].item->relative), i);
+    if (known[i].item && folder) byName.emplace(ParsingName(folder, known[i].item->relative), i);
 
-  IEnumIDList* enumerator = nullptr;
-  if (SUCCEEDED(folder->EnumObjects(owner, SHCONTF_FOLDERS | SHCONTF_NONFOLDERS, &enumerator)) && enumerator) {
-    PITEMID_CHILD id = nullptr;
-    ULONG fetched = 0;
-    while (enumerator->Next(1, &id, &fetched) == S_OK && id) {
-      SFGAOF attributes = SFGAO_FOLDER | SFGAO_HASSUBFOLDER;
-      PCUITEMID_CHILD ids[] = {id};
-      if (SUCCEEDED(folder->GetAttributesOf(1, ids, &attributes)) && (attributes & SFGAO_FOLDER)) {
-        Known* match = nullptr;
-        const auto candidates = byName.equal_range(ParsingName(folder, id));
-        for (auto at = candidates.first; at != candidates.second && !match; ++at) {
-          Known& k = known[at->second];
-          if (!k.found && SameItem(folder, k.item->relative, id)) match = &k;
+  for (const FolderListing::Entry& entry : folders) {
+    PCUITEMID_CHILD id = entry.id;
+    const SFGAOF attributes = entry.attributes;
+    Known* match = nullptr;
+    const auto candidates = byName.equal_range(ParsingName(folder, id));
+    for (auto at = candidates.first; at != candidates.second && !match; ++at) {
+      Known& k = known[at->second];
+      if (!k.found && SameItem(folder, k.item->relative, id)) match = &k;
+    }
+    Item* item = NewItem(folder, id, absolute);
+    wchar_t text[kNameLength];
+    if (item && !match) {
+      TVINSERTSTRUCTW insert = {};
+      insert.hParent = parent;
+      insert.hInsertAfter = TVI_LAST;
+      SetItemLook(insert.item, folder, id, item->absolute, text);
+      insert.item.mask |= TVIF_PARAM | TVIF_CHILDREN;
+      insert.item.lParam = reinterpret_cast<LPARAM>(item);
+      insert.item.cChildren = (attributes & SFGAO_HASSUBFOLDER) ? 1 : 0;
+      if (!SendMessageW(tree, TVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&insert))) FreeItem(item);
+    } else if (item && match) {
+      match->found = true;
+      if (match->expandedOnce) {
+        IShellFolder* sub = nullptr;
+        if (SUCCEEDED(folder->BindToObject(id, nullptr, IID_IShellFolder, reinterpret_cast<void**>(&sub))) && sub) {
+          FillChildren(sub, item->absolute, match->handle);
+          sub->Release();
         }
-        Item* item = NewItem(folder, id, absolute);
-        wchar_t text[kNameLength];
-        if (item && !match) {
-          TVINSERTSTRUCTW insert = {};
-          insert.hParent = parent;
-          insert.hInsertAfter = TVI_LAST;
-          SetItemLook(insert.item, folder, id, item->absolute, text);
-          insert.item.mask |= TVIF_PARAM | TVIF_CHILDREN;
-          insert.item.lParam = reinterpret_cast<LPARAM>(item);
-          insert.item.cChildren = (attributes & SFGAO_HASSUBFOLDER) ? 1 : 0;
-          if (!SendMessageW(tree, TVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&insert))) FreeItem(item);
-        } else if (item && match) {
-          match->found = true;
-          if (match->expandedOnce) {
-            IShellFolder* sub = nullptr;
-            if (SUCCEEDED(folder->BindToObject(id, nullptr, IID_IShellFolder, reinterpret_cast<void**>(&sub))) && sub) {
-              FillChildren(sub, item->absolute, match->handle);
-              sub->Release();
-            }
-            SortChildren(match->handle);
-            FreeItem(item);  // the item keeps its record
-          } else if (SameIdList(match->item->relative, id)) {
-            FreeItem(item);  // the same bytes: nothing about the folder changed
-          } else {
-            // The item takes the new record; its old one is freed here, since no item holds it any more.
-            TVITEMW update = {};
-            update.hItem = match->handle;
-            update.mask = TVIF_PARAM | TVIF_CHILDREN;
-            update.lParam = reinterpret_cast<LPARAM>(item);
-            update.cChildren = (attributes & SFGAO_HASSUBFOLDER) ? 1 : 0;
-            SetItemLook(update, folder, id, item->absolute, text);
-            Item* old = match->item;
-            if (SendMessageW(tree, TVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&update))) {
-              FreeItem(old);
-              match->item = item;
-            } else {
-              FreeItem(item);
-            }
-          }
-        } else if (match) {
-          match->found = true;  // no memory for a new record: the item stays as it was
+        SortChildren(match->handle);
+        FreeItem(item);  // the item keeps its record
+      } else if (SameIdList(match->item->relative, id)) {
+        FreeItem(item);  // the same bytes: nothing about the folder changed
+      } else {
+        // The item takes the new record; its old one is freed here, since no item holds it any more.
+        TVITEMW update = {};
+        update.hItem = match->handle;
+        update.mask = TVIF_PARAM | TVIF_CHILDREN;
+        update.lParam = reinterpret_cast<LPARAM>(item);
+        update.cChildren = (attributes & SFGAO_HASSUBFOLDER) ? 1 : 0;
+        SetItemLook(update, folder, id, item->absolute, text);
+        Item* old = match->item;
+        if (SendMessageW(tree, TVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&update))) {
+          FreeItem(old);
+          match->item = item;
+        } else {
+          FreeItem(item);
         }
       }
-      CoTaskMemFree(id);
-      id = nullptr;
+    } else if (match) {
+      match->found = true;  // no memory for a new record: the item stays as it was
     }
-    enumerator->Release();
   }
   if (hadSnapshot) {
     for (const Known& k : known)
@@ -284,6 +350,19 @@ void CExplorerTree::SortChildren(HTREEITEM parent) {
   SendMessageW(tree, TVM_SORTCHILDRENCB, 0, reinterpret_cast<LPARAM>(&sort));
 }
 
+// The folder an item shows, with a reference for the caller; null when it cannot be bound.
+IShellFolder* CExplorerTree::BindFolder(const Item* item) {
+  IShellFolder* folder = nullptr;
+  if (!item->parent) {
+    folder = desktop;
+    if (folder) folder->AddRef();
+  } else if (FAILED(item->parent->BindToObject(item->relative, nullptr, IID_IShellFolder,
+                                               reinterpret_cast<void**>(&folder)))) {
+    folder = nullptr;
+  }
+  return folder;
+}
+
 void CExplorerTree::Expanding(const NMTREEVIEWW& info) {
   // The item's own state and record, not what the notification carries: not every control fills them.
   TVITEMW tvItem = {};
@@ -294,14 +373,7 @@ void CExplorerTree::Expanding(const NMTREEVIEWW& info) {
     return;
   Item* item = reinterpret_cast<Item*>(tvItem.lParam);
   if (!item) return;
-  IShellFolder* folder = nullptr;
-  if (!item->parent) {
-    folder = desktop;
-    if (folder) folder->AddRef();
-  } else if (FAILED(item->parent->BindToObject(item->relative, nullptr, IID_IShellFolder,
-                                               reinterpret_cast<void**>(&folder)))) {
-    folder = nullptr;
-  }
+  IShellFolder* folder = BindFolder(item);
   if (folder) {
     FillChildren(folder, item->absolute, info.itemNew.hItem);
     folder->Release();
@@ -327,6 +399,7 @@ LRESULT CExplorerTree::OnNotify(UINT, WPARAM, LPARAM lParam) {
     case TVN_SELCHANGEDW: {
       if (closing) break;
       const auto& info = *reinterpret_cast<const NMTREEVIEWW*>(lParam);
+      if (info.action == TVC_BYMOUSE || info.action == TVC_BYKEYBOARD) awaitedItem = nullptr;  // the user chose
       const Item* item = reinterpret_cast<const Item*>(info.itemNew.lParam);
       if (!item || !SHGetPathFromIDListW(item->absolute, selectedPath)) selectedPath[0] = 0;
       break;
@@ -345,9 +418,14 @@ LRESULT CExplorerTree::OnNotify(UINT, WPARAM, LPARAM lParam) {
       info.item.mask |= TVIF_DI_SETITEM;  // kept by the control from now on
       break;
     }
-    case TVN_DELETEITEMW:
-      FreeItem(reinterpret_cast<Item*>(reinterpret_cast<const NMTREEVIEWW*>(lParam)->itemOld.lParam));
+    case TVN_DELETEITEMW: {
+      const auto& info = *reinterpret_cast<const NMTREEVIEWW*>(lParam);
+      for (auto at = pending.begin(); at != pending.end();)
+        at = at->second.handle == info.itemOld.hItem ? pending.erase(at) : std::next(at);
+      if (awaitedItem == info.itemOld.hItem) awaitedItem = nullptr;
+      FreeItem(reinterpret_cast<Item*>(info.itemOld.lParam));
       break;
+    }
     case TVN_ITEMEXPANDINGW:
       Expanding(*reinterpret_cast<const NMTREEVIEWW*>(lParam));
       break;
@@ -365,6 +443,7 @@ BOOL CExplorerTree::GetSelectedPath(wchar_t* buffer, int size) {
 
 void CExplorerTree::SelectPath(const wchar_t* path) {
   if (!desktop || !path) return;
+  awaitedItem = nullptr;
   PIDLIST_RELATIVE parsed = nullptr;
   if (FAILED(desktop->ParseDisplayName(nullptr, nullptr, const_cast<LPWSTR>(path), nullptr, &parsed, nullptr)) ||
       !parsed)
@@ -388,6 +467,11 @@ void CExplorerTree::SelectPath(const wchar_t* path) {
       break;
     }
     SendMessageW(tree, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(match));
+    if (IsPending(match)) {  // a slow folder: the search goes on when its listing arrives
+      awaitedPath = path;
+      awaitedItem = match;
+      break;
+    }
     level = reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CHILD, reinterpret_cast<LPARAM>(match)));
   }
   if (target) {

@@ -6,8 +6,12 @@
 #include <commctrl.h>
 #include <shlobj.h>
 
+#include <map>
+#include <memory>
+#include <string>
 #include <vector>
 
+#include "FolderListing.h"
 #include "tavcore.h"
 
 class CExplorerTree : public IExplorerTree {
@@ -36,7 +40,13 @@ class CExplorerTree : public IExplorerTree {
   Item* ItemOf(HTREEITEM handle) const;
   void SetItemLook(TVITEMW& tvItem, IShellFolder* folder, PCUIDLIST_RELATIVE relative, PCIDLIST_ABSOLUTE absolute,
                    wchar_t* text);
+  IShellFolder* BindFolder(const Item* item);
   void FillChildren(IShellFolder* folder, PCIDLIST_ABSOLUTE absolute, HTREEITEM parent);
+  void ApplyListing(IShellFolder* folder, PCIDLIST_ABSOLUTE absolute, HTREEITEM parent,
+                    const std::vector<FolderListing::Entry>& folders);
+  void Listed(WPARAM cookie);
+  bool IsPending(HTREEITEM handle) const;
+  static LRESULT CALLBACK NotifyProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   void SortChildren(HTREEITEM parent);
   void Expanding(const NMTREEVIEWW& info);
   void ShowContextMenu(HTREEITEM handle);
@@ -51,4 +61,16 @@ class CExplorerTree : public IExplorerTree {
   IShellFolder* desktop = nullptr;
   wchar_t selectedPath[MAX_PATH] = {};
   bool comStarted = false;
+
+  // Folders whose listing took longer than a moment: filled when their worker reports, by cookie.
+  struct Pending {
+    HTREEITEM handle;
+    std::shared_ptr<FolderListing> listing;
+  };
+  HWND notifyWindow = nullptr;
+  std::map<WPARAM, Pending> pending;
+  WPARAM nextCookie = 0;
+  // A SelectPath that reached a folder still being listed goes on from there when the listing arrives.
+  std::wstring awaitedPath;
+  HTREEITEM awaitedItem = nullptr;
 };

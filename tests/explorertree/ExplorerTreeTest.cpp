@@ -1,17 +1,21 @@
 // The folder tree on a tree-view control of a window of the test's own, driven as a host drives it (the owner
 // forwards the tree's notifications; expanding and selecting go through the control): a folder structure made
-// here with non-Latin names, a thousand subfolders and folders that vanish while expanded.
+// here with non-Latin names, a thousand subfolders and folders that vanish while expanded; slow and refusing
+// folders are made by putting a gate in front of the shell's enumeration.
 #include <gtest/gtest.h>
 
 #include <windows.h>
 #include <commctrl.h>
 #include <shellapi.h>
 
+#include <atomic>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "TestSupport.h"
+#include "explorertree/FolderListing.h"
 #include "tavcore.h"
 
 namespace {
@@ -105,6 +109,79 @@ void RightClick(const TreeHost& host, HTREEITEM item, bool onLabel) {
   NMHDR header = {host.tree, 0, static_cast<UINT>(NM_RCLICK)};
   SendMessageW(host.owner, WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&header));
 }
+
+// Runs the window's messages until the condition holds; false if it never does (a generous safety limit, so a
+// fault fails the test instead of hanging it).
+bool PumpUntil(const std::function<bool()>& condition) {
+  for (ULONGLONG end = GetTickCount64() + 30000; GetTickCount64() < end;) {
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
+    if (condition()) return true;
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+  }
+  return condition();
+}
+
+// Gives late messages (a worker's report) the time to arrive and be handled.
+void PumpFor(DWORD milliseconds) {
+  const ULONGLONG end = GetTickCount64() + milliseconds;
+  PumpUntil([end] { return GetTickCount64() >= end; });
+}
+
+// Folders that answer slowly (their enumeration waits until the test opens the gate) or not at all (access
+// denied, as the shell reports a folder the user may not read).
+struct FolderGate {
+  std::wstring slow, refused;
+  HANDLE open = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  std::atomic<int> slowListings{0};
+  std::atomic<int> slowDone{0};
+  ~FolderGate() {
+    SetEvent(open);
+    CloseHandle(open);
+  }
+} * gate = nullptr;
+
+std::wstring FolderPath(IShellFolder* folder) {
+  IPersistFolder2* persist = nullptr;
+  wchar_t path[MAX_PATH] = {};
+  if (SUCCEEDED(folder->QueryInterface(IID_IPersistFolder2, reinterpret_cast<void**>(&persist)))) {
+    PIDLIST_ABSOLUTE id = nullptr;
+    if (SUCCEEDED(persist->GetCurFolder(&id)) && id) {
+      SHGetPathFromIDListW(id, path);
+      ILFree(id);
+    }
+    persist->Release();
+  }
+  return path;
+}
+
+HRESULT GatedEnumObjects(IShellFolder* folder, HWND owner, SHCONTF flags, IEnumIDList** out) {
+  const std::wstring path = FolderPath(folder);
+  if (!gate->refused.empty() && SamePath(path, gate->refused)) return HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED);
+  const bool slow = !gate->slow.empty() && SamePath(path, gate->slow);
+  if (slow) {
+    ++gate->slowListings;
+    WaitForSingleObject(gate->open, 30000);
+  }
+  const HRESULT result = folder->EnumObjects(owner, flags, out);
+  if (slow) ++gate->slowDone;
+  return result;
+}
+
+class GatedFolders {
+ public:
+  GatedFolders() {
+    gate = &state;
+    SetFolderEnumerator(&GatedEnumObjects);
+  }
+  ~GatedFolders() {
+    SetFolderEnumerator(nullptr);
+    SetEvent(state.open);
+    PumpUntil([this] { return state.slowDone == state.slowListings; });
+    gate = nullptr;
+  }
+  FolderGate state;
+};
 
 // Closes whatever menu is open a moment after it opened, handing the host's menu messages on meanwhile.
 void CALLBACK CloseMenu(HWND, UINT, UINT_PTR id, DWORD) {
@@ -225,4 +302,97 @@ TEST(ExplorerTree, BrowsesFoldersMadeByTheTest) {
       Sleep(20);
     }
   }
+}
+
+TEST(ExplorerTree, SlowAndRefusingFoldersDoNotHoldUpTheWindow) {
+  TempFolder folder;
+  const std::wstring top = folder / L"top";
+  for (const std::wstring& name : {top, top + L"\\slow", top + L"\\slow\\one", top + L"\\slow\\two",
+                                   top + L"\\refused", top + L"\\refused\\inside", top + L"\\fast",
+                                   top + L"\\fast\\quick"})
+    ASSERT_TRUE(CreateDirectoryW(name.c_str(), nullptr)) << name.c_str();
+  GatedFolders gated;
+  gated.state.slow = top + L"\\slow";
+  gated.state.refused = top + L"\\refused";
+
+  TreeHost host;
+  host.explorer->Populate();
+  host.explorer->SelectPath(top.c_str());
+  const HTREEITEM topItem = host.Selected();
+  ASSERT_NE(nullptr, topItem);
+  host.Expand(topItem);
+  ASSERT_EQ(std::vector<std::wstring>({L"fast", L"refused", L"slow"}), host.Children(topItem));
+
+  // The slow folder's expansion returns while its listing still waits, showing that it is being read; the
+  // window goes on working meanwhile, and a path below the slow folder is selected once its listing arrives.
+  const HTREEITEM slow = host.Child(topItem, L"slow");
+  host.Expand(slow);
+  ASSERT_EQ(1, gated.state.slowListings.load());
+  EXPECT_EQ(0, gated.state.slowDone.load()) << "the window waited for the slow folder";
+  EXPECT_EQ(std::vector<std::wstring>({L"Reading\u2026"}), host.Children(slow));
+  host.explorer->SelectPath((top + L"\\slow\\two").c_str());
+  const HTREEITEM fast = host.Child(topItem, L"fast");
+  host.Expand(fast);
+  EXPECT_EQ(std::vector<std::wstring>({L"quick"}), host.Children(fast));
+  EXPECT_EQ(topItem, host.Selected()) << "the selection waits for the folder being read";
+
+  SetEvent(gated.state.open);
+  ASSERT_TRUE(PumpUntil([&] { return host.Children(slow).size() == 2; }));
+  EXPECT_EQ(std::vector<std::wstring>({L"one", L"two"}), host.Children(slow)) << "sorted, the placeholder gone";
+  EXPECT_EQ(L"two", host.Text(host.Selected()));
+  EXPECT_TRUE(SamePath(top + L"\\slow\\two", host.SelectedPath()));
+  EXPECT_EQ(1, gated.state.slowListings.load()) << "an expanded folder is not listed again";
+
+  // A folder the user may not read shows no children and leaves the rest of the tree working.
+  const HTREEITEM refused = host.Child(topItem, L"refused");
+  host.Expand(refused);
+  EXPECT_TRUE(host.Children(refused).empty());
+  host.explorer->Refresh();
+  EXPECT_EQ(std::vector<std::wstring>({L"fast", L"refused", L"slow"}), host.Children(topItem));
+  EXPECT_EQ(std::vector<std::wstring>({L"one", L"two"}), host.Children(slow));
+}
+
+TEST(ExplorerTree, FolderGoneOrTreeClosedWhileBeingRead) {
+  TempFolder folder;
+  const std::wstring top = folder / L"top";
+  for (const std::wstring& name : {top, top + L"\\slow", top + L"\\slow\\inner", top + L"\\stays"})
+    ASSERT_TRUE(CreateDirectoryW(name.c_str(), nullptr));
+  GatedFolders gated;
+  gated.state.slow = top + L"\\slow";
+  {
+    TreeHost host;
+    host.explorer->Populate();
+    host.explorer->SelectPath(top.c_str());
+    const HTREEITEM topItem = host.Selected();
+    host.Expand(topItem);
+    host.Expand(host.Child(topItem, L"slow"));
+    ASSERT_EQ(1, gated.state.slowListings.load());
+
+    // The folder goes while it is read: the refresh removes its item, and its late listing is dropped.
+    ASSERT_TRUE(RemoveDirectoryW((top + L"\\slow\\inner").c_str()));
+    ASSERT_TRUE(RemoveDirectoryW((top + L"\\slow").c_str()));
+    host.explorer->Refresh();
+    EXPECT_EQ(std::vector<std::wstring>({L"stays"}), host.Children(topItem));
+    SetEvent(gated.state.open);
+    ASSERT_TRUE(PumpUntil([&] { return gated.state.slowDone == 1; }));
+    PumpFor(300);
+    EXPECT_EQ(std::vector<std::wstring>({L"stays"}), host.Children(topItem));
+  }
+
+  // The tree is closed while a folder is read: the listing finishes into nothing.
+  ResetEvent(gated.state.open);
+  ASSERT_TRUE(CreateDirectoryW((top + L"\\slow").c_str(), nullptr));
+  ASSERT_TRUE(CreateDirectoryW((top + L"\\slow\\inner").c_str(), nullptr));
+  {
+    TreeHost host;
+    host.explorer->Populate();
+    host.explorer->SelectPath(top.c_str());
+    const HTREEITEM topItem = host.Selected();
+    host.Expand(topItem);
+    host.Expand(host.Child(topItem, L"slow"));
+    ASSERT_EQ(2, gated.state.slowListings.load());
+  }
+  SetEvent(gated.state.open);
+  ASSERT_TRUE(PumpUntil([&] { return gated.state.slowDone == 2; }));
+  PumpFor(300);
 }
