@@ -172,6 +172,9 @@ TAVCORE_API HRESULT WINAPI AudioConvert(IConvertSource* src, IConvertDestination
 // Adds a finished file to the platform media player's library when "Settings"/"AddToMediaLibrary" is on;
 // 1 when it is off or no media player is installed.
 TAVCORE_API HRESULT WINAPI AddToMediaLibrary(HWND owner, const wchar_t* path);
+// Reads a Windows Media profile file (".prx") and stores it as the default Windows Media encoder settings:
+// 0, or -1 (nothing stored) when the file cannot be read or names no installed codec format.
+TAVCORE_API int WINAPI WMASetDefaultProfile(const wchar_t* path);
 
 // Output naming: scheme (or a string-resource number) with elements such as <sourcedir>, <sourcename>,
 // <sourcepath:N>, <artist>, <album>, <title>, <year>, <genre>, <tracknum>, <date>, <time>, <mymusic>.

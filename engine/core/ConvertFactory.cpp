@@ -9,8 +9,10 @@
 #include "formats/directshow/DirectShowConvSource.h"
 #include "formats/mp3/MP3ConvDest.h"
 #include "formats/ogg/OggConvDest.h"
+#include "formats/qcp/QCPConvSource.h"
 #include "formats/wav/WavConvDest.h"
 #include "formats/wav/WavConvSource.h"
+#include "formats/wma/WMAConvDest.h"
 #include "formats/wma/WMAConvSource.h"
 #include "tavcore.h"
 
@@ -27,14 +29,14 @@ const ClassEntry<IConvertSource> kSourceClasses[] = {
     {&CLSID_CWavConvSource, &CWavConvSource::Create},
     {&CLSID_CAIFFConvSource, &CAIFFConvSource::Create},
     {&CLSID_CMIDIConvSource, nullptr},
-    {&CLSID_CQCPConvSource, nullptr},
+    {&CLSID_CQCPConvSource, &CQCPConvSource::Create},
     {&CLSID_CDirectShowConvSource, &CDirectShowConvSource::Create},
 };
 
 const ClassEntry<IConvertDestination> kDestinationClasses[] = {
     {&CLSID_CAIFFConvDest, &CAIFFConvDest::Create}, {&CLSID_CDirectShowConvDest, &CDirectShowConvDest::Create},
     {&CLSID_COggConvDest, &COggConvDest::Create},   {&CLSID_CWavConvDest, &CWavConvDest::Create},
-    {&CLSID_CMP3ConvDest, &CMP3ConvDest::Create},   {&CLSID_CWMAConvDest, nullptr},
+    {&CLSID_CMP3ConvDest, &CMP3ConvDest::Create},   {&CLSID_CWMAConvDest, &CWMAConvDest::Create},
 };
 
 template <class Interface, size_t N>

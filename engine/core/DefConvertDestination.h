@@ -9,6 +9,9 @@
 
 class CDefConvertDestination : public CRefCounted<IConvertDestination, IID_IConvertDestination>, public CDefErrLog {
  public:
+  // Room in the caller's buffer for the text of a refused option.
+  static constexpr int kOptionErrorCapacity = 256;
+
   ~CDefConvertDestination() override;
 
   int STDMETHODCALLTYPE GetFormatIndex() override { return formatIndex; }

@@ -12,11 +12,11 @@
 
 TempPcmFile::~TempPcmFile() { Delete(); }
 
-bool TempPcmFile::Create() {
+bool TempPcmFile::Create(const wchar_t* prefix) {
   wchar_t folder[MAX_PATH] = {};
   wchar_t name[MAX_PATH] = {};
   ACTempPath(folder);
-  if (!GetTempFileNameW(folder, L"ana", 0, name)) return false;
+  if (!GetTempFileNameW(folder, prefix, 0, name)) return false;
   path = name;
   // Deleted by the system when the last handle closes, so a killed conversion leaves no temporary file behind
   // (a long file's PCM can take gigabytes).

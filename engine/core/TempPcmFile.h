@@ -14,7 +14,7 @@ public:
   TempPcmFile& operator=(const TempPcmFile&) = delete;
   ~TempPcmFile();
 
-  bool Create();
+  bool Create(const wchar_t* prefix = L"ana");
   bool IsOpen() const { return file != nullptr; }
   bool Write(const void* data, UINT32 size);
   // Cuts `bytes` off the end.

@@ -6,6 +6,7 @@
 #include "tavcore.h"
 #include "mp3/MP3Settings.h"
 #include "wav/WAVSettings.h"
+#include "wma/WMASettingsDlg.h"
 
 namespace {
 struct DefaultSettingsEntry {
@@ -15,6 +16,8 @@ struct DefaultSettingsEntry {
 };
 
 const DefaultSettingsEntry kEntries[] = {
+    {&CLSID_CWMAConvDest, &EditStoredDefaults<CWMASettingsDlg>,
+     [] { return DescribeStoredDefaults<CWMASettingsDlg>(&DescribeWmaSettings); }},
     {&CLSID_CMP3ConvDest, &EditStoredDefaults<CMP3Settings>,
      [] { return DescribeStoredDefaults<CMP3Settings>(&DescribeMp3Settings); }},
     {&CLSID_CWavConvDest, &EditStoredDefaults<CWAVSettings>,

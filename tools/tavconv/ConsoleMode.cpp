@@ -52,6 +52,7 @@ const wchar_t kConvertUsage[] =
     L"  MP3: vbr-mode, bitrate, max-bitrate, vbr-quality, sample-rate, joint-stereo, iso, crc, original,\n"
     L"       copyright, private\n"
     L"  Ogg Vorbis: quality-based, quality, avg-bitrate, min-bitrate, max-bitrate\n"
+    L"  Windows Media: wma-codec, wma-format\n"
     L"  AIFF: none\n";
 
 namespace {

@@ -93,6 +93,9 @@ std::vector<EncoderOption> OptionsOf(int formatIndex) {
             {L"original", L"on or off"},
             {L"copyright", L"on or off"},
             {L"private", L"on or off"}};
+  if (IsEqualGUID(*destination, CLSID_CWMAConvDest))
+    return {{L"wma-codec", L"a Windows Media audio codec of this computer, by its name"},
+            {L"wma-format", L"a format of the chosen codec, by the description the codec gives it"}};
   if (IsEqualGUID(*destination, CLSID_COggConvDest))
     return {{L"quality-based", L"yes or no"},
             {L"quality", L"0 to 100, with quality-based=yes"},

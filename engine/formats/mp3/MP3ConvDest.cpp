@@ -12,7 +12,6 @@
 namespace {
 const wchar_t kNotInstalled[] =
     L"LAME MP3 encoder was not installed, see https://www.quennet.com/tavrel/help/mp3-encoder";
-constexpr size_t kOptionErrorCapacity = 256;
 
 // The path in the ANSI code page, when every character survives the trip; else the short form when it does.
 std::string AnsiPath(const wchar_t* path) {

@@ -18,7 +18,6 @@
 
 namespace {
 const char kProductName[] = "Tavrel";
-constexpr size_t kOptionErrorCapacity = 256;
 
 // Vorbis orders the speakers of 3 to 8 channels its own way (left, centre, right, ...); WAVE puts left and
 // right first and the bass channel fourth. The input channel that each Vorbis channel takes:

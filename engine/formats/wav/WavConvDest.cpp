@@ -12,7 +12,6 @@
 namespace {
 const wchar_t kErrorHelp[] =
     L"For information on how to avoid this error, see: https://www.quennet.com/tavrel/help/acm-conversion";
-constexpr size_t kOptionErrorCapacity = 256;
 
 // Intermediate PCM formats for a two-stage conversion, in the order they are tried.
 struct PcmShape {
@@ -28,7 +27,7 @@ bool CanConvert(const WAVEFORMATEX* from, const WAVEFORMATEX* to) {
 }
 
 void SetErrorText(wchar_t* errorText, const wchar_t* text) {
-  if (errorText) CopyTruncated(errorText, kOptionErrorCapacity, text);
+  if (errorText) CopyTruncated(errorText, CDefConvertDestination::kOptionErrorCapacity, text);
 }
 }  // namespace
 

@@ -3,20 +3,17 @@
 
 #include <atomic>
 
+#include "WMSdk.h"
+
 namespace {
 
 std::atomic<CreateSyncReaderFunction> replacement{nullptr};
 
 HRESULT PlatformFactory(IWMSyncReader** reader) {
-  // Loaded once and kept: readers handed out must never outlive their module.
-  static HMODULE module = LoadLibraryW(L"wmvcore.dll");
-  static const CreateSyncReaderFunction function =
-      module ? reinterpret_cast<CreateSyncReaderFunction>(
-                   reinterpret_cast<void*>(GetProcAddress(module, "WMCreateSyncReader")))
-             : nullptr;
-  if (!module) return HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND);
-  if (!function) return HRESULT_FROM_WIN32(ERROR_PROC_NOT_FOUND);
-  return function(nullptr, 0, reader);
+  HRESULT missing = S_OK;
+  auto function = reinterpret_cast<CreateSyncReaderFunction>(
+      reinterpret_cast<void*>(WmvcoreEntry("WMCreateSyncReader", &missing)));
+  return function ? function(nullptr, 0, reader) : missing;
 }
 
 }  // namespace

@@ -1,0 +1,24 @@
+// The Windows Media Format SDK's writer and profile manager, created through wmvcore.dll (loaded at run time:
+// there is no import library). Tests put doubles of both behind the factories.
+#pragma once
+
+#include <windows.h>
+#include <wmsdkidl.h>
+
+#include <string>
+
+using CreateWriterFunction = HRESULT(WINAPI*)(IUnknown* certificate, IWMWriter** writer);
+using CreateProfileManagerFunction = HRESULT(WINAPI*)(IWMProfileManager** manager);
+
+// An entry point of wmvcore.dll, which is loaded once and kept (objects handed out must never outlive it); null
+// with `missing` set to HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND / ERROR_PROC_NOT_FOUND) when it is not there.
+FARPROC WmvcoreEntry(const char* name, HRESULT* missing);
+
+HRESULT CreateWriter(IWMWriter** writer);
+HRESULT CreateProfileManager(IWMProfileManager** manager);
+// Replaces both factories for this process; nulls restore the SDK's.
+void SetWriterFactories(CreateWriterFunction writer, CreateProfileManagerFunction manager);
+
+// The platform's description of a Windows Media error code, from the first "wmerr*.dll" of the system folder:
+// up to its first line end or full stop; empty when there is no such module or text.
+std::wstring WindowsMediaErrorText(HRESULT code);
