@@ -5,6 +5,7 @@
 #include "cd/AudioCDTrack.h"
 #include "formats/aiff/AiffConvDest.h"
 #include "formats/aiff/AiffConvSource.h"
+#include "formats/midi/MIDIConvSource.h"
 #include "formats/directshow/DirectShowConvDest.h"
 #include "formats/directshow/DirectShowConvSource.h"
 #include "formats/mp3/MP3ConvDest.h"
@@ -28,7 +29,7 @@ const ClassEntry<IConvertSource> kSourceClasses[] = {
     {&CLSID_CAudioCDTrack, &CAudioCDTrack::Create},
     {&CLSID_CWavConvSource, &CWavConvSource::Create},
     {&CLSID_CAIFFConvSource, &CAIFFConvSource::Create},
-    {&CLSID_CMIDIConvSource, nullptr},
+    {&CLSID_CMIDIConvSource, &CMIDIConvSource::Create},
     {&CLSID_CQCPConvSource, &CQCPConvSource::Create},
     {&CLSID_CDirectShowConvSource, &CDirectShowConvSource::Create},
 };
