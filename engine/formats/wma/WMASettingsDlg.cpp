@@ -64,6 +64,19 @@ std::wstring ProfileText(const std::vector<BYTE>& bytes) {
   return text;
 }
 
+// The platform's file dialog for a ".prx" file to read or to write.
+bool AskProfilePath(HWND owner, bool save, wchar_t (&path)[MAX_PATH]) {
+  OPENFILENAMEW dialog = {};
+  dialog.lStructSize = sizeof(dialog);
+  dialog.hwndOwner = owner;
+  dialog.lpstrFilter = kProfileFilter;
+  dialog.lpstrFile = path;
+  dialog.nMaxFile = MAX_PATH;
+  dialog.lpstrDefExt = L"prx";
+  dialog.Flags = OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | (save ? OFN_OVERWRITEPROMPT : OFN_FILEMUSTEXIST);
+  return (save ? GetSaveFileNameW(&dialog) : GetOpenFileNameW(&dialog)) != FALSE;
+}
+
 }  // namespace
 
 std::wstring DescribeWmaSettings(const WMASETTINGS& settings) {
@@ -331,15 +344,7 @@ void CWMASettingsDlg::OnScroll(HWND control) {
 
 void CWMASettingsDlg::LoadProfile() {
   wchar_t path[MAX_PATH] = {};
-  OPENFILENAMEW open = {};
-  open.lStructSize = sizeof(open);
-  open.hwndOwner = window;
-  open.lpstrFilter = kProfileFilter;
-  open.lpstrFile = path;
-  open.nMaxFile = MAX_PATH;
-  open.lpstrDefExt = L"prx";
-  open.Flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY;
-  if (!GetOpenFileNameW(&open)) return;
+  if (!AskProfilePath(window, false, path)) return;
   WMASETTINGS loaded;
   std::wstring error;
   if (!ReadProfileFile(path, loaded, error)) {
@@ -376,15 +381,7 @@ void CWMASettingsDlg::SaveProfile() {
     return;
   }
   wchar_t path[MAX_PATH] = {};
-  OPENFILENAMEW save = {};
-  save.lStructSize = sizeof(save);
-  save.hwndOwner = window;
-  save.lpstrFilter = kProfileFilter;
-  save.lpstrFile = path;
-  save.nMaxFile = MAX_PATH;
-  save.lpstrDefExt = L"prx";
-  save.Flags = OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY;
-  if (!GetSaveFileNameW(&save)) return;
+  if (!AskProfilePath(window, true, path)) return;
   HANDLE file = CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
     MessageBoxW(window, L"Profile file cannot be created", nullptr, MB_OK | MB_ICONERROR);

@@ -54,6 +54,25 @@ HRESULT CopyText(const std::wstring& text, WCHAR* out, Size* size) {
   return S_OK;
 }
 
+// The reference count every object of the double shares: one overrider serves all of an object's interfaces,
+// and the object is deleted at the last Release.
+template <class... Interfaces>
+class Counted : public Interfaces... {
+ public:
+  ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(++references); }
+  ULONG STDMETHODCALLTYPE Release() override {
+    const LONG left = --references;
+    if (!left) delete this;
+    return static_cast<ULONG>(left);
+  }
+
+ protected:
+  virtual ~Counted() = default;
+
+ private:
+  LONG references = 1;
+};
+
 struct StreamConfig3 : public IWMStreamConfig {
   virtual HRESULT STDMETHODCALLTYPE GetTransportType(int*) = 0;
   virtual HRESULT STDMETHODCALLTYPE SetTransportType(int) = 0;
@@ -65,7 +84,7 @@ struct StreamConfig3 : public IWMStreamConfig {
   virtual HRESULT STDMETHODCALLTYPE SetLanguage(WCHAR*) = 0;
 };
 
-class Config : public StreamConfig3, public IWMMediaProps, public IWMPropertyVault {
+class Config : public Counted<StreamConfig3, IWMMediaProps, IWMPropertyVault> {
  public:
   Config() = default;
   Config(const Config& other)
@@ -85,12 +104,6 @@ class Config : public StreamConfig3, public IWMMediaProps, public IWMPropertyVau
       return *out = nullptr, E_NOINTERFACE;
     AddRef();
     return S_OK;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(++references); }
-  ULONG STDMETHODCALLTYPE Release() override {
-    const LONG left = --references;
-    if (!left) delete this;
-    return static_cast<ULONG>(left);
   }
 
   // IWMStreamConfig
@@ -179,8 +192,7 @@ class Config : public StreamConfig3, public IWMMediaProps, public IWMPropertyVau
   WORD number = 1;
 
  private:
-  virtual ~Config() = default;
-  LONG references = 1;
+  ~Config() override = default;
 };
 
 Config* FakeConfigOf(IUnknown* object) {
@@ -190,7 +202,7 @@ Config* FakeConfigOf(IUnknown* object) {
   return config;
 }
 
-class Profile : public IWMProfile {
+class Profile : public Counted<IWMProfile> {
  public:
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
     if (!out) return E_POINTER;
@@ -198,12 +210,6 @@ class Profile : public IWMProfile {
     *out = this;
     AddRef();
     return S_OK;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(++references); }
-  ULONG STDMETHODCALLTYPE Release() override {
-    const LONG left = --references;
-    if (!left) delete this;
-    return static_cast<ULONG>(left);
   }
   HRESULT STDMETHODCALLTYPE GetVersion(WMT_VERSION* out) override { return *out = version, S_OK; }
   HRESULT STDMETHODCALLTYPE GetName(WCHAR* text, DWORD* size) override { return CopyText(name, text, size); }
@@ -243,10 +249,9 @@ class Profile : public IWMProfile {
   std::vector<Config*> streams;
 
  private:
-  virtual ~Profile() {
+  ~Profile() override {
     for (Config* stream : streams) stream->Release();
   }
-  LONG references = 1;
 };
 
 std::wstring Attribute(const std::wstring& text, const std::wstring& name) {
@@ -258,7 +263,7 @@ std::wstring Attribute(const std::wstring& text, const std::wstring& name) {
   return end == std::wstring::npos ? std::wstring() : text.substr(start, end - start);
 }
 
-class Manager : public IWMProfileManager, public IWMCodecInfo3 {
+class Manager : public Counted<IWMProfileManager, IWMCodecInfo3> {
  public:
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
     if (!out) return E_POINTER;
@@ -271,12 +276,6 @@ class Manager : public IWMProfileManager, public IWMCodecInfo3 {
       return *out = nullptr, E_NOINTERFACE;
     AddRef();
     return S_OK;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(++references); }
-  ULONG STDMETHODCALLTYPE Release() override {
-    const LONG left = --references;
-    if (!left) delete this;
-    return static_cast<ULONG>(left);
   }
 
   HRESULT STDMETHODCALLTYPE CreateEmptyProfile(WMT_VERSION version, IWMProfile** out) override {
@@ -431,12 +430,10 @@ class Manager : public IWMProfileManager, public IWMCodecInfo3 {
       if (format.vbr == wanted.vbr && format.passes == wanted.passes) listed.push_back(&format);
     return listed;
   }
-  virtual ~Manager() = default;
   std::map<DWORD, Enumeration> settings;
-  LONG references = 1;
 };
 
-class Buffer : public INSSBuffer {
+class Buffer : public Counted<INSSBuffer> {
  public:
   explicit Buffer(DWORD size) : data(size), length(size) {}
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
@@ -445,12 +442,6 @@ class Buffer : public INSSBuffer {
     *out = this;
     AddRef();
     return S_OK;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(++references); }
-  ULONG STDMETHODCALLTYPE Release() override {
-    const LONG left = --references;
-    if (!left) delete this;
-    return static_cast<ULONG>(left);
   }
   HRESULT STDMETHODCALLTYPE GetLength(DWORD* out) override { return *out = length, S_OK; }
   HRESULT STDMETHODCALLTYPE SetLength(DWORD value) override {
@@ -468,12 +459,9 @@ class Buffer : public INSSBuffer {
   std::vector<BYTE> data;
   DWORD length;
 
- private:
-  virtual ~Buffer() = default;
-  LONG references = 1;
 };
 
-class InputProps : public IWMInputMediaProps {
+class InputProps : public Counted<IWMInputMediaProps> {
  public:
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
     if (!out) return E_POINTER;
@@ -483,12 +471,6 @@ class InputProps : public IWMInputMediaProps {
     *out = this;
     AddRef();
     return S_OK;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(++references); }
-  ULONG STDMETHODCALLTYPE Release() override {
-    const LONG left = --references;
-    if (!left) delete this;
-    return static_cast<ULONG>(left);
   }
   HRESULT STDMETHODCALLTYPE GetType(GUID* type) override { return *type = kMediaTypeAudio, S_OK; }
   HRESULT STDMETHODCALLTYPE GetMediaType(WM_MEDIA_TYPE*, DWORD*) override { return E_NOTIMPL; }
@@ -504,12 +486,9 @@ class InputProps : public IWMInputMediaProps {
   WM_MEDIA_TYPE media = {};
   std::vector<BYTE> format;
 
- private:
-  virtual ~InputProps() = default;
-  LONG references = 1;
 };
 
-class Writer : public IWMWriter, public IWMWriterPreprocess {
+class Writer : public Counted<IWMWriter, IWMWriterPreprocess> {
  public:
   Writer() { ++current->writersAlive; }
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
@@ -522,12 +501,6 @@ class Writer : public IWMWriter, public IWMWriterPreprocess {
       return *out = nullptr, E_NOINTERFACE;
     AddRef();
     return S_OK;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(++references); }
-  ULONG STDMETHODCALLTYPE Release() override {
-    const LONG left = --references;
-    if (!left) delete this;
-    return static_cast<ULONG>(left);
   }
 
   HRESULT STDMETHODCALLTYPE SetProfileByID(REFGUID) override { return E_NOTIMPL; }
@@ -659,7 +632,7 @@ class Writer : public IWMWriter, public IWMWriterPreprocess {
   }
 
  private:
-  virtual ~Writer() {
+  ~Writer() override {
     if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
     if (current) --current->writersAlive;
   }
@@ -667,7 +640,6 @@ class Writer : public IWMWriter, public IWMWriterPreprocess {
     DWORD written = 0;
     WriteFile(file, data, size, &written, nullptr);
   }
-  LONG references = 1;
   bool hasProfile = false, inputSet = false, writing = false, twoPass = false, inPass = false;
   DWORD passesPlanned = 0, passesDone = 0;
   std::wstring output, description;
