@@ -340,6 +340,20 @@ TEST_F(MidiSource, RecordingReachesTheSinkBitForBitFromTheStartWhateverTheStartT
   }
 }
 
+TEST_F(MidiSource, SequencerThatNeverReportsTheEndIsStoppedAfterTheLengthAndAMargin) {
+  CMIDIConvSource* source = Source(folder / L"piece.mid");
+  source->SetEndMargin(300);
+  ASSERT_TRUE(source->Open());
+  Sink sink;
+  EXPECT_FALSE(source->ReadAll(&sink)) << "the piece never ends";
+  ASSERT_EQ(1u, log.Errors().size());
+  EXPECT_EQ(L"MIDI playing did not end in time (length 2000 ms)\n", log.Errors().front());
+  EXPECT_EQ(1, double_.Count(MCI_STOP));
+  EXPECT_EQ(nullptr, double_.notifyWindow) << "the play's notification was aborted";
+  EXPECT_GE(sink.bytes.size(), 88200u) << "it recorded for the piece's length first";
+  source->Release();
+}
+
 TEST_F(MidiSource, RefusingSinkStopsTheSequencerAtOnce) {
   CMIDIConvSource* source = Source(folder / L"piece.mid");
   ASSERT_TRUE(source->Open());

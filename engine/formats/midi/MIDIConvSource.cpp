@@ -85,6 +85,7 @@ bool CMIDIConvSource::Open() {
   format.wBitsPerSample = 16;
   const unsigned long long frames = static_cast<unsigned long long>(status.dwReturn) * kRate / 1000;
   dataSize = static_cast<UINT32>(std::min<unsigned long long>(frames, 0xFFFFFFFFu / 2) * 2);
+  lengthMs = status.dwReturn;
   return true;
 }
 
@@ -203,9 +204,17 @@ bool CMIDIConvSource::Record(IPlayCallback* sink) {
     return false;
   }
 
+  // A sequencer that never reports the end would record for ever: it gets the piece's length and a margin.
+  const ULONGLONG deadline = GetTickCount64() + lengthMs + (endMarginMs ? endMarginMs : 10000 + lengthMs / 10);
   bool refused = false;
   while (recording) {
     DispatchNotifications();
+    if (!playEnded && GetTickCount64() > deadline) {
+      LogError(L"MIDI playing did not end in time (length %lu ms)", static_cast<unsigned long>(lengthMs));
+      StopSequencer();
+      failed = true;
+      break;
+    }
     if (playEnded) {
       if (endNotification != MCI_NOTIFY_SUCCESSFUL) {
         LogError(L"MIDI playing failed (notification %lX)", static_cast<unsigned long>(endNotification));

@@ -36,6 +36,9 @@ class CMIDIConvSource : public CDefConvertSource {
 
   static IConvertSource* Create() { return new CMIDIConvSource({&mciSendCommandW, &midiOutGetNumDevs}); }
   static CMIDIConvSource* CreateWithSequencer(const MidiSequencer& calls) { return new CMIDIConvSource(calls); }
+  // How long after the piece's length the recording still waits for the sequencer's end; 0: ten seconds and a
+  // tenth of the length.
+  void SetEndMargin(DWORD milliseconds) { endMarginMs = milliseconds; }
 
  private:
   explicit CMIDIConvSource(const MidiSequencer& calls) : sequencer(calls) {}
@@ -96,4 +99,6 @@ class CMIDIConvSource : public CDefConvertSource {
   bool playEnded = false;
   WPARAM endNotification = 0;
   bool failed = false;
+  DWORD lengthMs = 0;
+  DWORD endMarginMs = 0;
 };

@@ -619,6 +619,7 @@ class Writer : public Counted<IWMWriter, IWMWriterPreprocess> {
   }
   HRESULT STDMETHODCALLTYPE PreprocessSample(DWORD input, QWORD time, DWORD, INSSBuffer* sample) override {
     current->calls.push_back("PreprocessSample");
+    if (HRESULT hr = Injected("PreprocessSample")) return hr;
     if (!inPass || input != 0 || !sample) return kInvalidRequest;
     current->preprocessTimes.push_back(time);
     return S_OK;

@@ -279,6 +279,25 @@ TEST_F(WmaDestination, SdkFailuresAreReportedAndNothingIsLeftOpen) {
   }
 }
 
+TEST_F(WmaDestination, FailedTwoPassEncodesLeaveNoPassFile) {
+  FakeWMSdkScope fake(FakeWMSdk::TypicalCodecs());
+  StoreRecord({1, 1, 2, 0, 0});
+  const std::pair<const char*, const wchar_t*> cases[] = {
+      {"PreprocessSample", L"Sample cannot be preprocessed (error 80004005)"},
+      {"EndPreprocessingPass", L"Preprocessing pass cannot be ended (error 80004005)"},
+      {"WriteSample", L"Sample cannot be processed (error 80004005)"},
+  };
+  for (const auto& [method, message] : cases) {
+    fake.sdk.failures = {{method, E_FAIL}};
+    DeleteFileW(output.c_str());
+    RecordingCallback callback;
+    EXPECT_NE(S_OK, Convert(Input(Noise(176400 * 2)), callback)) << method;
+    EXPECT_TRUE(HasLine(callback, message)) << method;
+    EXPECT_EQ(0, PassFilesLeft()) << method;
+    EXPECT_EQ(0, fake.sdk.writersAlive) << method;
+  }
+}
+
 TEST(WmaSettings, LastValidChoiceAndStoredRecords) {
   FakeWMSdkScope fake(FakeWMSdk::TypicalCodecs());
   WritePString(L"WMA9", nullptr, nullptr);
