@@ -1,0 +1,21 @@
+// The module's state: its instance, the objects and locks that keep it loaded, and where its texts come from.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+namespace ShellModule {
+
+HINSTANCE Instance();
+void ObjectCreated();
+void ObjectDestroyed();
+void Lock(bool lock);
+bool CanUnload();
+// Texts come from a language module when the engine supplies one, else from this module.
+void SetTextModule(HMODULE module);
+std::wstring Text(UINT id);
+// The module's own path, as registered for the in-process server.
+std::wstring Path();
+
+}  // namespace ShellModule

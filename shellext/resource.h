@@ -1,0 +1,10 @@
+// Resource ids of the shell extension module.
+#pragma once
+
+#define IDS_CONVERT_HELP 7001
+#define IDS_CONVERT_TO 7002
+#define IDS_BURN_ITEM 7003
+#define IDS_RIP_ITEM 7004
+#define IDS_RIP_HELP 7033
+#define IDS_BURN_HELP 7101
+#define IDS_PRODUCT_CAPTION 7200
