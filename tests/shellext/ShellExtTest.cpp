@@ -405,7 +405,7 @@ TEST_F(ShellExtension, CommandsWriteTheListFileAndStartTheConverter) {
 
   // Without a converter the list file is not left behind.
   UseConverter(L"");
-  const size_t before = [&] {
+  auto listFiles = [&] {
     size_t count = 0;
     WIN32_FIND_DATAW data;
     HANDLE found = FindFirstFileW((std::wstring(temp) + L"con*.tmp").c_str(), &data);
@@ -414,15 +414,10 @@ TEST_F(ShellExtension, CommandsWriteTheListFileAndStartTheConverter) {
       FindClose(found);
     }
     return count;
-  }();
+  };
+  const size_t before = listFiles();
   EXPECT_EQ(S_OK, request.Invoke(0));
-  size_t after = 0;
-  WIN32_FIND_DATAW data;
-  HANDLE found = FindFirstFileW((std::wstring(temp) + L"con*.tmp").c_str(), &data);
-  if (found != INVALID_HANDLE_VALUE) {
-    do ++after; while (FindNextFileW(found, &data));
-    FindClose(found);
-  }
+  const size_t after = listFiles();
   EXPECT_EQ(before, after);
 }
 
