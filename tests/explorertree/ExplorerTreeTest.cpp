@@ -77,6 +77,15 @@ class TreeHost {
     SendMessageW(tree, TVM_EXPAND, how, reinterpret_cast<LPARAM>(item));
   }
   HTREEITEM Selected() const { return Next(nullptr, TVGN_CARET); }
+  // The tree filled, the folder `top` selected and expanded, and its subfolder "slow" expanded; `top`'s item.
+  HTREEITEM OpenSlowFolder(const std::wstring& top) const {
+    explorer->Populate();
+    explorer->SelectPath(top.c_str());
+    const HTREEITEM item = Selected();
+    Expand(item);
+    Expand(Child(item, L"slow"));
+    return item;
+  }
   bool HasButton(HTREEITEM item) const {
     TVITEMW tv = {};
     tv.mask = TVIF_CHILDREN | TVIF_STATE;
@@ -361,11 +370,7 @@ TEST(ExplorerTree, FolderGoneOrTreeClosedWhileBeingRead) {
   gated.state.slow = top + L"\\slow";
   {
     TreeHost host;
-    host.explorer->Populate();
-    host.explorer->SelectPath(top.c_str());
-    const HTREEITEM topItem = host.Selected();
-    host.Expand(topItem);
-    host.Expand(host.Child(topItem, L"slow"));
+    const HTREEITEM topItem = host.OpenSlowFolder(top);
     ASSERT_EQ(1, gated.state.slowListings.load());
 
     // The folder goes while it is read: the refresh removes its item, and its late listing is dropped.
@@ -385,11 +390,7 @@ TEST(ExplorerTree, FolderGoneOrTreeClosedWhileBeingRead) {
   ASSERT_TRUE(CreateDirectoryW((top + L"\\slow\\inner").c_str(), nullptr));
   {
     TreeHost host;
-    host.explorer->Populate();
-    host.explorer->SelectPath(top.c_str());
-    const HTREEITEM topItem = host.Selected();
-    host.Expand(topItem);
-    host.Expand(host.Child(topItem, L"slow"));
+    host.OpenSlowFolder(top);
     ASSERT_EQ(2, gated.state.slowListings.load());
   }
   SetEvent(gated.state.open);
