@@ -8,15 +8,12 @@
 #include <string>
 
 #include "ShellModule.h"
+#include "ShellSwitches.h"
 #include "resource.h"
 #include "tavcore.h"
 
 namespace {
 
-const wchar_t kSection[] = L"ShellExt";
-const wchar_t* const kSwitchNames[] = {L"ConvertWindowsMedia", L"ConvertWave", L"ConvertMP3", L"ConvertAIFF",
-                                       L"ConvertOgg",          L"BurnAudioCD", L"CopyHardDisk"};
-const bool kMenuDefaults[] = {true, false, false, false, false, true, true};
 const wchar_t* const kFlagNames[] = {L"CD Track", L"Windows Media", L"Wave", L"MP3", L"AIFF", L"Ogg Vorbis"};
 const wchar_t kAppPathKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\tavcore.exe";
 
@@ -70,11 +67,9 @@ HRESULT CConvertShellExt::Create(REFIID iid, void** out) {
 
 CConvertShellExt::CConvertShellExt() {
   ShellModule::ObjectCreated();
-  for (int i = 0; i < kSwitchCount; ++i) {
-    int value = kMenuDefaults[i] ? 1 : 0;
-    ReadPInt(kSection, kSwitchNames[i], &value);
-    switches[i] = value != 0;
-  }
+  static_assert(kSwitchCount == ShellSwitches::kMenuCount, "one switch per menu item");
+  for (int i = 0; i < kSwitchCount; ++i)
+    switches[i] = ShellSwitches::Read(ShellSwitches::kMenuNames[i], ShellSwitches::kMenuDefaults[i]);
   for (bool& flag : allOf) flag = true;
 }
 
@@ -178,25 +173,21 @@ std::wstring CConvertShellExt::WriteListFile(HWND owner) const {
   HANDLE file = INVALID_HANDLE_VALUE;
   if (length && length < MAX_PATH && GetTempFileNameW(folder, L"con", 0, name))
     file = CreateFileW(name, GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) {
-    if (name[0]) DeleteFileW(name);
-    MessageBoxW(owner, L"Cannot create temporary file", ShellModule::Text(IDS_PRODUCT_CAPTION).c_str(),
-                MB_OK | MB_ICONERROR);
-    return {};
+  bool complete = false;
+  if (file != INVALID_HANDLE_VALUE) {
+    std::string bytes = "\xEF\xBB\xBF";
+    for (const std::wstring& path : selection) bytes += Utf8(path) + "\r\n";
+    DWORD written = 0;
+    complete = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+               written == bytes.size();
+    CloseHandle(file);
   }
-  std::string bytes = "\xEF\xBB\xBF";
-  for (const std::wstring& path : selection) bytes += Utf8(path) + "\r\n";
-  DWORD written = 0;
-  const bool complete = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-                        written == bytes.size();
-  CloseHandle(file);
-  if (!complete) {
-    DeleteFileW(name);
-    MessageBoxW(owner, L"Cannot create temporary file", ShellModule::Text(IDS_PRODUCT_CAPTION).c_str(),
-                MB_OK | MB_ICONERROR);
-    return {};
-  }
-  return name;
+  if (complete) return name;
+  // A list that is not whole must not be converted.
+  if (name[0]) DeleteFileW(name);
+  MessageBoxW(owner, L"Cannot create temporary file", ShellModule::Text(IDS_PRODUCT_CAPTION).c_str(),
+              MB_OK | MB_ICONERROR);
+  return {};
 }
 
 bool CConvertShellExt::StartConverter(HWND owner, const std::wstring& parameters) const {

@@ -9,6 +9,7 @@
 
 #include "ShellGuids.h"
 #include "ShellModule.h"
+#include "ShellSwitches.h"
 #include "tavcore.h"
 
 namespace {
@@ -25,10 +26,6 @@ const ClassEntry kClasses[] = {
     {&CLSID_MetaDataPageExt, L"Tavcore.MetaDataPageExt.1", L"Tavcore.MetaDataPageExt", L"MetaDataPageExt Class", false},
 };
 
-const wchar_t kSection[] = L"ShellExt";
-const wchar_t* const kMenuSwitches[] = {L"ConvertWindowsMedia", L"ConvertWave", L"ConvertMP3", L"ConvertAIFF",
-                                        L"ConvertOgg",          L"BurnAudioCD", L"CopyHardDisk"};
-const int kRegistrationDefaults[] = {1, 0, 1, 0, 0, 1, 1};
 
 std::wstring GuidText(const GUID& id) {
   wchar_t text[40] = {};
@@ -94,15 +91,11 @@ HRESULT RegisterShellExtension() {
   library->Release();
 
   bool menu = false;
-  for (int i = 0; i < 7; ++i) {
-    int value = kRegistrationDefaults[i];
-    ReadPInt(kSection, kMenuSwitches[i], &value);
-    menu = menu || value != 0;
-  }
-  int page = 1;
-  ReadPInt(kSection, L"MetadataPage", &page);
+  for (int i = 0; i < ShellSwitches::kMenuCount; ++i)
+    menu = ShellSwitches::Read(ShellSwitches::kMenuNames[i], ShellSwitches::kRegistrationDefaults[i]) || menu;
+  const bool page = ShellSwitches::Read(L"MetadataPage", 1);
   RegisterHandler(L"ContextMenuHandlers", CLSID_ConvertShellExt, menu);
-  RegisterHandler(L"PropertySheetHandlers", CLSID_MetaDataPageExt, page != 0);
+  RegisterHandler(L"PropertySheetHandlers", CLSID_MetaDataPageExt, page);
   return S_OK;
 }
 

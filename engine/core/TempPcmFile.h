@@ -1,5 +1,5 @@
-// The job's temporary PCM file ("ana" prefix in the temporary folder): written in pass 1, trimmed, faded
-// and read back in pass 2, deleted at the end.
+// A temporary PCM file in the temporary folder, deleted at the end: the job's ("ana" prefix), written in pass 1,
+// trimmed, faded and read back in pass 2; a destination's pass file ("wpp") likewise.
 #pragma once
 
 #include <cstdio>

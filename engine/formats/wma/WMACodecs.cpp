@@ -25,10 +25,9 @@ struct IWMStreamConfig3Declared : public IWMStreamConfig2Declared {
   virtual HRESULT STDMETHODCALLTYPE GetLanguage(WCHAR* language, WORD* length) = 0;
   virtual HRESULT STDMETHODCALLTYPE SetLanguage(WCHAR* language) = 0;
 };
+
 namespace {
 
-constexpr GUID kMediaTypeAudio = {0x73647561, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71}};
-constexpr GUID kFormatWaveFormatEx = {0x05589F81, 0xC356, 0x11CE, {0xBF, 0x01, 0x00, 0xAA, 0x00, 0x55, 0x59, 0x5A}};
 const wchar_t kSection[] = L"WMA9";
 const wchar_t kValue[] = L"General";
 const wchar_t kProfileName[] = L"Tavrel Custom Profile";
@@ -96,15 +95,15 @@ HRESULT WMACodecInfo::Open() {
 
 DWORD WMACodecInfo::CodecCount() {
   DWORD count = 0;
-  if (!info || FAILED(info->GetCodecInfoCount(kMediaTypeAudio, &count))) return 0;
+  if (!info || FAILED(info->GetCodecInfoCount(kWmMediaTypeAudio, &count))) return 0;
   return count;
 }
 
 std::wstring WMACodecInfo::CodecName(DWORD codec) {
   DWORD length = 0;
-  if (!info || FAILED(info->GetCodecName(kMediaTypeAudio, codec, nullptr, &length)) || length == 0) return {};
+  if (!info || FAILED(info->GetCodecName(kWmMediaTypeAudio, codec, nullptr, &length)) || length == 0) return {};
   std::wstring name(length, L'\0');
-  if (FAILED(info->GetCodecName(kMediaTypeAudio, codec, name.data(), &length))) return {};
+  if (FAILED(info->GetCodecName(kWmMediaTypeAudio, codec, name.data(), &length))) return {};
   name.resize(wcsnlen(name.c_str(), name.size()));
   return name;
 }
@@ -114,27 +113,27 @@ HRESULT WMACodecInfo::ApplyMode(DWORD codec, uint32_t mode) {
   if (mode >= kWmaModes) return E_INVALIDARG;
   BOOL vbr = ModeIsVbr(mode) ? TRUE : FALSE;
   DWORD passes = ModePasses(mode);
-  HRESULT hr = info->SetCodecEnumerationSetting(kMediaTypeAudio, codec, g_wszVBREnabled, WMT_TYPE_BOOL,
+  HRESULT hr = info->SetCodecEnumerationSetting(kWmMediaTypeAudio, codec, g_wszVBREnabled, WMT_TYPE_BOOL,
                                                 reinterpret_cast<BYTE*>(&vbr), sizeof(vbr));
   if (FAILED(hr)) return hr;
-  return info->SetCodecEnumerationSetting(kMediaTypeAudio, codec, g_wszNumPasses, WMT_TYPE_DWORD,
+  return info->SetCodecEnumerationSetting(kWmMediaTypeAudio, codec, g_wszNumPasses, WMT_TYPE_DWORD,
                                           reinterpret_cast<BYTE*>(&passes), sizeof(passes));
 }
 
 DWORD WMACodecInfo::FormatCount(DWORD codec) {
   DWORD count = 0;
-  if (!info || FAILED(info->GetCodecFormatCount(kMediaTypeAudio, codec, &count))) return 0;
+  if (!info || FAILED(info->GetCodecFormatCount(kWmMediaTypeAudio, codec, &count))) return 0;
   return count;
 }
 
 HRESULT WMACodecInfo::Format(DWORD codec, DWORD format, IWMStreamConfig** config, std::wstring* description) {
   if (!info) return E_POINTER;
-  if (!description) return info->GetCodecFormat(kMediaTypeAudio, codec, format, config);
+  if (!description) return info->GetCodecFormat(kWmMediaTypeAudio, codec, format, config);
   DWORD length = 0;
-  HRESULT hr = info->GetCodecFormatDesc(kMediaTypeAudio, codec, format, nullptr, nullptr, &length);
+  HRESULT hr = info->GetCodecFormatDesc(kWmMediaTypeAudio, codec, format, nullptr, nullptr, &length);
   if (FAILED(hr)) return hr;
   description->assign(length + 1, L'\0');
-  hr = info->GetCodecFormatDesc(kMediaTypeAudio, codec, format, config, description->data(), &length);
+  hr = info->GetCodecFormatDesc(kWmMediaTypeAudio, codec, format, config, description->data(), &length);
   if (FAILED(hr)) return hr;
   description->resize(wcsnlen(description->c_str(), description->size()));
   return S_OK;
@@ -176,7 +175,7 @@ bool StreamWaveFormat(IWMStreamConfig* config, WAVEFORMATEX& format) {
   std::vector<BYTE> buffer(size);
   auto* type = reinterpret_cast<WM_MEDIA_TYPE*>(buffer.data());
   if (FAILED(props->GetMediaType(type, &size))) return false;
-  if (!IsEqualGUID(type->formattype, kFormatWaveFormatEx) || !type->pbFormat || type->cbFormat < 16) return false;
+  if (!IsEqualGUID(type->formattype, kWmFormatWaveFormatEx) || !type->pbFormat || type->cbFormat < 16) return false;
   format = WAVEFORMATEX{};
   std::memcpy(&format, type->pbFormat, type->cbFormat < sizeof(format) ? type->cbFormat : sizeof(format));
   return true;
@@ -227,7 +226,7 @@ bool SettingsFromProfile(WMACodecInfo& codecs, IWMProfile* profile, WMASETTINGS&
     ComPtr<IWMStreamConfig> stream;
     GUID type = {};
     if (FAILED(profile->GetStream(s, &stream)) || !stream || FAILED(stream->GetStreamType(&type)) ||
-        !IsEqualGUID(type, kMediaTypeAudio))
+        !IsEqualGUID(type, kWmMediaTypeAudio))
       continue;
     WAVEFORMATEX wanted = {};
     if (!StreamWaveFormat(stream.Get(), wanted)) return false;

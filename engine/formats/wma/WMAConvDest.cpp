@@ -14,13 +14,8 @@
 
 namespace {
 
-constexpr GUID kMediaTypeAudio = {0x73647561, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71}};
 constexpr GUID kSubtypePcm = {0x00000001, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71}};
-constexpr GUID kFormatWaveFormatEx = {0x05589F81, 0xC356, 0x11CE, {0xBF, 0x01, 0x00, 0xAA, 0x00, 0x55, 0x59, 0x5A}};
 constexpr unsigned long long kUnitsPerSecond = 10000000;
-const wchar_t kUpdateHelp[] = L"https://www.quennet.com/tavrel/help/windows-media";
-
-unsigned long code(HRESULT hr) { return static_cast<unsigned long>(hr); }
 
 }  // namespace
 
@@ -35,7 +30,7 @@ bool CWMAConvDest::GetClassId(GUID* out) {
 }
 
 void CWMAConvDest::ReportSdkError(const wchar_t* message, HRESULT hr) {
-  LogError(message, code(hr));
+  LogError(message, ErrorCode(hr));
   const std::wstring description = WindowsMediaErrorText(hr);
   if (!description.empty()) LogError(L"%s", description.c_str());
 }
@@ -55,7 +50,7 @@ bool CWMAConvDest::Open() {
   HRESULT hr = CreateWriter(&writer);
   if (IsMissingSdk(hr)) {
     Close();
-    LogError(L"Windows Media update is required. See %s", AddReferer(kUpdateHelp));
+    LogError(L"Windows Media update is required. See %s", AddReferer(kWindowsMediaUpdateHelp));
     return false;
   }
   if (FAILED(hr) || !writer) return FailSdk(L"Writer cannot be created (error %lX)", FAILED(hr) ? hr : E_POINTER);
@@ -75,7 +70,7 @@ bool CWMAConvDest::OpenWriter() {
     // Without even the built-in profile the platform's encoder is missing or too old.
     if (FAILED(LoadDefaultProfile(codecs.Manager(), &profile)) || !profile) {
       Close();
-      LogError(L"Windows Media update is required. See %s", AddReferer(kUpdateHelp));
+      LogError(L"Windows Media update is required. See %s", AddReferer(kWindowsMediaUpdateHelp));
       return false;
     }
     LogInfo(L"Using default encoding settings: Windows Media Audio 9; 128 kbps; Variable Bitrate");
@@ -118,7 +113,7 @@ bool CWMAConvDest::FindAudioInput() {
     GUID type = {};
     hr = props->GetType(&type);
     if (FAILED(hr)) return FailSdk(L"Type of input property cannot be retrieved (error %lX)", hr);
-    if (IsEqualGUID(type, kMediaTypeAudio)) {
+    if (IsEqualGUID(type, kWmMediaTypeAudio)) {
       audioInput = i;
       return true;
     }
@@ -134,12 +129,12 @@ bool CWMAConvDest::DescribeInput() {
   WAVEFORMATEX wave = format;
   wave.cbSize = 0;
   WM_MEDIA_TYPE type = {};
-  type.majortype = kMediaTypeAudio;
+  type.majortype = kWmMediaTypeAudio;
   type.subtype = kSubtypePcm;
   type.bFixedSizeSamples = TRUE;
   type.bTemporalCompression = FALSE;
   type.lSampleSize = wave.wBitsPerSample / 8;
-  type.formattype = kFormatWaveFormatEx;
+  type.formattype = kWmFormatWaveFormatEx;
   type.cbFormat = sizeof(WAVEFORMATEX);
   type.pbFormat = reinterpret_cast<BYTE*>(&wave);
   hr = props->SetMediaType(&type);
@@ -187,9 +182,8 @@ bool CWMAConvDest::WriteBlock(UINT32 size, const void* data) {
                      : writer->WriteSample(audioInput, time, 0, sample.Get());
   if (FAILED(hr)) {
     writeFailed = true;
-    LogError(L"Sample cannot be %s (error %lX)", preprocessing ? L"preprocessed" : L"processed", code(hr));
-    const std::wstring description = WindowsMediaErrorText(hr);
-    if (!description.empty()) LogError(L"%s", description.c_str());
+    ReportSdkError(preprocessing ? L"Sample cannot be preprocessed (error %lX)" : L"Sample cannot be processed (error %lX)",
+                   hr);
     return false;
   }
   if (preprocessing && copyingToPassFile && !passFile.Write(data, size)) {

@@ -7,21 +7,17 @@
 
 #include "EngineResources.h"
 #include "PcmFormat.h"
+#include "WMSdk.h"
 #include "WMSyncReader.h"
 #include "tavcore_metadata.h"
 
 namespace {
 
-constexpr GUID kMediaTypeAudio = {0x73647561, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71}};
-constexpr GUID kFormatWaveFormatEx = {0x05589F81, 0xC356, 0x11CE, {0xBF, 0x01, 0x00, 0xAA, 0x00, 0x55, 0x59, 0x5A}};
 constexpr GUID kIidHeaderInfo = {0x96406BDA, 0x2B2B, 0x11D3, {0xB3, 0x6B, 0x00, 0xC0, 0x4F, 0x61, 0x08, 0xFF}};
 constexpr HRESULT kNoMoreSamples = static_cast<HRESULT>(0xC00D0BCF);
 constexpr long long kUnitsPerMs = 10000;
 
-const wchar_t kUpdateHelp[] = L"https://www.quennet.com/tavrel/help/windows-media";
 const wchar_t kOpenHelp[] = L"https://www.quennet.com/tavrel/help/windows-media-files";
-
-unsigned long code(HRESULT hr) { return static_cast<unsigned long>(hr); }
 
 }  // namespace
 
@@ -42,12 +38,12 @@ bool CWMAConvSource::Open() {
   HRESULT hr = CreateSyncReader(&reader);
   if (IsMissingSdk(hr))
     return Fail(
-        FormatText(kMessageCapacity, L"Windows Media update is required. Please see %s", AddReferer(kUpdateHelp)));
+        FormatText(kMessageCapacity, L"Windows Media update is required. Please see %s", AddReferer(kWindowsMediaUpdateHelp)));
   if (FAILED(hr) || !reader)
-    return Fail(FormatText(kMessageCapacity, L"Reader cannot be created (error %lX)", code(hr)));
+    return Fail(FormatText(kMessageCapacity, L"Reader cannot be created (error %lX)", ErrorCode(hr)));
   hr = reader->Open(fileName);
   if (FAILED(hr)) {
-    Fail(FormatText(kMessageCapacity, L"Source file cannot be opened (error %lX)", code(hr)));
+    Fail(FormatText(kMessageCapacity, L"Source file cannot be opened (error %lX)", ErrorCode(hr)));
     LogInfo(L"See also: %s", AddReferer(kOpenHelp));
     return false;
   }
@@ -69,17 +65,17 @@ bool CWMAConvSource::FindAudioOutput() {
   DWORD outputs = 0;
   HRESULT hr = reader->GetOutputCount(&outputs);
   if (FAILED(hr))
-    return Fail(FormatText(kMessageCapacity, L"Number of output properties cannot be retrieved (error %lX)", code(hr)));
+    return Fail(FormatText(kMessageCapacity, L"Number of output properties cannot be retrieved (error %lX)", ErrorCode(hr)));
   for (DWORD i = 0; i < outputs; ++i) {
     ComPtr<IWMOutputMediaProps> props;
     hr = reader->GetOutputProps(i, &props);
     if (FAILED(hr))
-      return Fail(FormatText(kMessageCapacity, L"Output properties cannot be retrieved (error %lX)", code(hr)));
+      return Fail(FormatText(kMessageCapacity, L"Output properties cannot be retrieved (error %lX)", ErrorCode(hr)));
     GUID type;
     hr = props->GetType(&type);
     if (FAILED(hr))
-      return Fail(FormatText(kMessageCapacity, L"Type of output property cannot be retrieved (error %lX)", code(hr)));
-    if (!IsEqualGUID(type, kMediaTypeAudio)) continue;
+      return Fail(FormatText(kMessageCapacity, L"Type of output property cannot be retrieved (error %lX)", ErrorCode(hr)));
+    if (!IsEqualGUID(type, kWmMediaTypeAudio)) continue;
 
     audioOutput = i;
     DWORD size = 0;
@@ -90,8 +86,8 @@ bool CWMAConvSource::FindAudioOutput() {
       hr = props->GetMediaType(reinterpret_cast<WM_MEDIA_TYPE*>(buffer.data()), &size);
     }
     const auto* media = reinterpret_cast<const WM_MEDIA_TYPE*>(buffer.data());
-    if (FAILED(hr) || buffer.empty() || !IsEqualGUID(media->majortype, kMediaTypeAudio) ||
-        !IsEqualGUID(media->formattype, kFormatWaveFormatEx) || !PcmFormatOf(media->pbFormat, media->cbFormat, &format))
+    if (FAILED(hr) || buffer.empty() || !IsEqualGUID(media->majortype, kWmMediaTypeAudio) ||
+        !IsEqualGUID(media->formattype, kWmFormatWaveFormatEx) || !PcmFormatOf(media->pbFormat, media->cbFormat, &format))
       return Fail(L"Audio format of WMA is invalid");
     return true;
   }
@@ -122,7 +118,7 @@ bool CWMAConvSource::ReadAll(IPlayCallback* sink) {
   if (startTimeMs > 0) {
     startTime = static_cast<QWORD>(startTimeMs) * kUnitsPerMs;
     HRESULT hr = reader->SetRange(startTime, 0);
-    if (FAILED(hr)) LogInfo(L"Reader range cannot be set (error %lX)", code(hr));
+    if (FAILED(hr)) LogInfo(L"Reader range cannot be set (error %lX)", ErrorCode(hr));
   }
   const WORD align = format.nBlockAlign;
   for (;;) {
@@ -133,8 +129,8 @@ bool CWMAConvSource::ReadAll(IPlayCallback* sink) {
     HRESULT hr = reader->GetNextSample(streamNumber, &sample, &time, &length, &flags, &output, &stream);
     if (hr == kNoMoreSamples) return true;
     if (FAILED(hr)) {
-      LogError(L"Windows Media sample reading failed (error %lX)", code(hr));
-      std::wstring description = SystemErrorText(code(hr));
+      LogError(L"Windows Media sample reading failed (error %lX)", ErrorCode(hr));
+      std::wstring description = SystemErrorText(ErrorCode(hr));
       if (!description.empty()) LogInfo(L"%s", description.c_str());
       return false;
     }
@@ -143,7 +139,7 @@ bool CWMAConvSource::ReadAll(IPlayCallback* sink) {
     DWORD size = 0;
     hr = sample->GetBufferAndLength(&data, &size);
     if (FAILED(hr)) {
-      LogError(L"Buffer and length of sample cannot be retrieved (error %lX)", code(hr));
+      LogError(L"Buffer and length of sample cannot be retrieved (error %lX)", ErrorCode(hr));
       return false;
     }
     size -= size % align;

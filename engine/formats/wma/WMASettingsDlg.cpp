@@ -108,16 +108,11 @@ bool SetWmaOption(WMASETTINGS& settings, const wchar_t* name, const wchar_t* val
     return false;
   }
   bool found = false;
-  for (uint32_t mode = 0; mode < kWmaModes; ++mode) {
-    if (FAILED(codecs.ApplyMode(settings.codec, mode))) continue;
-    for (DWORD format = 0, count = codecs.FormatCount(settings.codec); format < count; ++format) {
-      std::wstring description;
-      if (FAILED(codecs.Format(settings.codec, format, nullptr, &description))) continue;
-      if (description.find(L"(A/V)") != std::wstring::npos || _wcsicmp(description.c_str(), value) != 0) continue;
-      settings.format = format;
-      settings.mode = mode;
-      found = true;  // the last match wins
-    }
+  for (const WMAFormatEntry& entry : codecs.ListFormats(settings.codec)) {
+    if (_wcsicmp(entry.description.c_str(), value) != 0) continue;
+    settings.format = entry.format;
+    settings.mode = entry.mode;
+    found = true;  // the last match wins
   }
   if (!found) error = L"WMA format with this name was not found";
   return found;

@@ -7,6 +7,15 @@
 
 #include <string>
 
+// The SDK's identifiers of audio streams and of WAVEFORMATEX format blocks.
+constexpr GUID kWmMediaTypeAudio = {0x73647561, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71}};
+constexpr GUID kWmFormatWaveFormatEx = {0x05589F81, 0xC356, 0x11CE, {0xBF, 0x01, 0x00, 0xAA, 0x00, 0x55, 0x59, 0x5A}};
+// Where users learn how to get the platform's Windows Media components.
+constexpr wchar_t kWindowsMediaUpdateHelp[] = L"https://www.quennet.com/tavrel/help/windows-media";
+
+// An error code as the messages print it ("%lX").
+inline unsigned long ErrorCode(HRESULT hr) { return static_cast<unsigned long>(hr); }
+
 using CreateWriterFunction = HRESULT(WINAPI*)(IUnknown* certificate, IWMWriter** writer);
 using CreateProfileManagerFunction = HRESULT(WINAPI*)(IWMProfileManager** manager);
 

@@ -274,8 +274,9 @@ TEST_F(WmaDestination, SdkFailuresAreReportedAndNothingIsLeftOpen) {
     EXPECT_NE(S_OK, Convert(Input(Noise(17640)), callback)) << c.method;
     EXPECT_TRUE(HasLine(callback, c.message)) << c.method;
     EXPECT_EQ(0, fake.sdk.writersAlive) << c.method;
-    if (Count(fake.sdk.calls, "BeginWriting") && std::string(c.method) != "BeginWriting")
+    if (Count(fake.sdk.calls, "BeginWriting") && std::string(c.method) != "BeginWriting") {
       EXPECT_EQ(1, Count(fake.sdk.calls, "EndWriting")) << c.method << ": a started file is always ended";
+    }
   }
 }
 
@@ -415,9 +416,25 @@ TEST(WmaSettings, ProfileFiles) {
 TEST(WmaSettings, DialogListsTheCodecsFormatsAndStoresTheChoice) {
   FakeWMSdkScope fake(FakeWMSdk::TypicalCodecs());
   WritePString(L"WMA9", nullptr, nullptr);
-  std::wstring rates, value;
+  std::wstring rates, value, accessKeys;
+  std::vector<int> tabOrder;
   bool limitsOffInCbr = false;
   ModalDriver driver([&](HWND dialog) {
+    // To look at the dialog with codecs listed: TAVREL_SHOW_WINDOWS=1 keeps it on screen for a while.
+    if (GetEnvironmentVariableW(L"TAVREL_SHOW_WINDOWS", nullptr, 0) > 0) {
+      ShowWindow(dialog, SW_SHOW);
+      for (ULONGLONG end = GetTickCount64() + 8000; GetTickCount64() < end;) {
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
+        Sleep(20);
+      }
+    }
+    accessKeys = AccessKeyProblems(dialog);
+    Focus(dialog, IDC_WMA_CODEC);
+    for (int i = 0; i < 5; ++i) {
+      PressKey(dialog, VK_TAB);
+      tabOrder.push_back(FocusedId());
+    }
     // Opens on the last valid choice: 96 kbps two-pass VBR.
     wchar_t text[64] = {};
     GetDlgItemTextW(dialog, IDC_WMA_BITRATE_VALUE, text, 64);
@@ -436,6 +453,10 @@ TEST(WmaSettings, DialogListsTheCodecsFormatsAndStoresTheChoice) {
   ASSERT_EQ(S_OK, ConvGetFormatByName(&wma, L"Windows Media"));
   EXPECT_EQ(S_OK, ConvDefOutputSettings(nullptr, &wma));
   ASSERT_TRUE(driver.Drove());
+  EXPECT_EQ(L"", accessKeys);
+  EXPECT_EQ((std::vector<int>{IDC_WMA_MODE, IDC_WMA_LOW_DELAY, IDC_WMA_SAMPLE_RATE, IDC_WMA_BITRATE, IDC_WMA_USE_MAX}),
+            tabOrder)
+      << "Tab goes down the dialog";
   EXPECT_EQ(L"96 kBits / sec.", value);
   EXPECT_TRUE(limitsOffInCbr);
   EXPECT_EQ(L"44 kHz, 16 bit, stereo|22 kHz, 16 bit, mono|", rates) << "(A/V) formats are not offered";
