@@ -14,6 +14,7 @@ namespace {
 
 constexpr DWORD_PTR kQueued = 1, kPlayed = 2;
 constexpr DWORD kSliceWaitMs = 10000;  // a device that gives nothing back for this long is reset
+constexpr UINT32 kPrimeDivisor = 4;    // a quarter second is queued before the device starts
 
 // The players of running playbacks by worker thread id, so that a caller can pause the one it started.
 std::mutex playersLock;
@@ -83,6 +84,10 @@ HRESULT CPlayback::Play(IConvertSource* src, IPlaybackListener* playbackListener
     src->Close();
     return S_OK;
   }
+  // The device starts once some audio is queued: a decoder whose first block is tiny and whose second comes
+  // late would otherwise leave the device empty, and it would fill the gap with silence.
+  waveOutPause(device);
+  priming = true;
   if (format.nBlockAlign > 0 && format.nBlockAlign <= sizeof(partial))
     sliceLimit = kSliceBytes - kSliceBytes % format.nBlockAlign;
   for (UINT32 i = 0; i < kSlices; ++i) {
@@ -113,8 +118,19 @@ bool CPlayback::Queue(const BYTE* data, UINT32 size) {
     // The device did not take the slice: its count comes back at once.
     header.dwUser = 0;
     ReleaseSemaphore(freeSlots, 1, nullptr);
+    return true;
+  }
+  if (priming) {
+    primedBytes += size;
+    // Every slice taken also starts it: no count comes back from a device that does not play.
+    if (++primedSlices >= kSlices || primedBytes >= format.nAvgBytesPerSec / kPrimeDivisor) Start();
   }
   return true;
+}
+
+void CPlayback::Start() {
+  priming = false;
+  if (!paused && device) waveOutRestart(device);
 }
 
 bool CPlayback::OnData(const void* data, UINT32 size) {
@@ -160,6 +176,7 @@ void CPlayback::Pause() {
 }
 
 void CPlayback::Resume() {
+  priming = false;
   if (device) waveOutRestart(device);
   InterlockedExchange(&paused, 0);
 }

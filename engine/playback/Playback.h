@@ -33,6 +33,8 @@ class CPlayback : public IPlayCallback {
   void CloseDevice();
   // Queues one piece of whole frames.
   bool Queue(const BYTE* data, UINT32 size);
+  // Lets the device play what was queued while it was held at the start.
+  void Start();
 
   WAVEFORMATEX format = {};
   HWAVEOUT device = nullptr;
@@ -49,4 +51,6 @@ class CPlayback : public IPlayCallback {
   UINT32 partialBytes = 0;
   int lastMinutes = 0, lastSeconds = 0;
   int totalMinutes = 0, totalSeconds = 0;
+  bool priming = false;  // the device is held until a quarter second (or every slice) is queued
+  UINT32 primedBytes = 0, primedSlices = 0;
 };

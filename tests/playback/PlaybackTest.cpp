@@ -38,10 +38,13 @@ class PatternSource : public CDefConvertSource {
     if (!CDefConvertSource::ReadAll(sink)) return false;
     ++reads;
     std::vector<BYTE> piece;
-    for (UINT32 at = 0; at < bytes; at += block) {
-      piece.resize(std::min(block, bytes - at));
+    for (UINT32 at = 0; at < bytes;) {
+      const UINT32 size = std::min(at == 0 && firstBlock ? firstBlock : block, bytes - at);
+      piece.resize(size);
       for (size_t i = 0; i < piece.size(); ++i) piece[i] = Byte(at + static_cast<UINT32>(i));
-      if (!sink->OnData(piece.data(), static_cast<UINT32>(piece.size()))) break;
+      if (!sink->OnData(piece.data(), size)) break;
+      if (at == 0 && firstBlock) Sleep(lateMs);
+      at += size;
     }
     return true;
   }
@@ -52,6 +55,7 @@ class PatternSource : public CDefConvertSource {
     return all;
   }
   UINT32 bytes, block;
+  UINT32 firstBlock = 0, lateMs = 0;  // a decoder that starts with a sliver and then takes its time
   bool failOpen = false;
   int reads = 0;
 };
@@ -102,6 +106,21 @@ TEST(Playback, EveryFormatReachesTheDeviceBitForBit) {
     EXPECT_EQ(1, listener.finished.load());
     source->Release();
   }
+}
+
+// A device left empty after a sliver of audio fills the wait with silence; held until some audio is queued, it
+// plays exactly the source.
+TEST(Playback, ASlowStartLeavesNoGap) {
+  const WAVEFORMATEX format = Pcm(44100, 2, 16);
+  auto* source = new PatternSource(format, format.nAvgBytesPerSec, 16384);
+  source->firstBlock = 47 * format.nBlockAlign;
+  source->lateMs = 300;
+  Listener listener;
+  PlayToEnd(source, listener);
+  const std::string played = ReadFileBytes(PlayedFile());
+  EXPECT_EQ(source->bytes, played.size());
+  EXPECT_TRUE(played == source->Expected(source->bytes));
+  source->Release();
 }
 
 TEST(Playback, ReportsEachSecondOnceAndStopsWhenTheListenerSays) {
