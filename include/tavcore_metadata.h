@@ -133,6 +133,25 @@ struct IMetadataFramePicture : public IMetadataFrame {
   virtual void STDMETHODCALLTYPE Reset() = 0;
 };
 
+// The tag editor of a report-style list control: the frames of one or more files, one row per frame. Edits apply
+// to every file shown; Save writes them. Used on the list's window thread only.
+struct IMetadataLV : public IUnknown {
+  // Takes the list control: styles, image lists and the three columns.
+  virtual void STDMETHODCALLTYPE Attach(HWND listControl) = 0;
+  // Shows these files (each gets its own reference); 0.
+  virtual HRESULT STDMETHODCALLTYPE SetFiles(IMetadata** files, UINT32 count) = 0;
+  // Writes every file's tag; the first failure, or the last result. Failures are shown to the user once.
+  virtual HRESULT STDMETHODCALLTYPE Save() = 0;
+  // The menu of frame kinds that can be added, at a screen point; choosing one adds a frame.
+  virtual HRESULT STDMETHODCALLTYPE ShowAddMenu(POINT* screenPoint) = 0;
+  virtual HRESULT STDMETHODCALLTYPE EditSelected() = 0;
+  virtual HRESULT STDMETHODCALLTYPE DeleteSelected() = 0;
+  virtual HRESULT STDMETHODCALLTYPE DeleteAll() = 0;
+  // The owner forwards every notification of the list control; the answer is the notification's result.
+  virtual LRESULT STDMETHODCALLTYPE OnNotify(NMHDR* notification) = 0;
+  virtual bool STDMETHODCALLTYPE IsModified() = 0;
+};
+
 // Kind identifiers are the typed interfaces' identifiers.
 inline constexpr const GUID& GUID_MetadataFrameText = IID_IMetadataFrameText;
 inline constexpr const GUID& GUID_MetadataFrameComment = IID_IMetadataFrameComment;
@@ -152,6 +171,9 @@ TAVCORE_API HRESULT WINAPI MetadataCreateFromFile(const wchar_t* path, IMetadata
 TAVCORE_API HRESULT WINAPI MetadataCreateTag(IMetadataTag** out);
 // A new frame of that number, owned by its wrapper until AttachTo; *out is null on failure.
 TAVCORE_API HRESULT WINAPI MetadataCreateFrame(UINT32 frameNumber, REFIID iid, void** out);
+
+// A new metadata list view with one reference; 0x80070057 when out is null.
+TAVCORE_API HRESULT WINAPI CreateMetaDataLV(IMetadataLV** out);
 
 // The ID3v1 genres 0 to 79; names are right-padded with blanks to 15 characters.
 TAVCORE_API UINT32 WINAPI GenreGetCount();

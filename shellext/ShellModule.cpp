@@ -5,6 +5,7 @@
 
 #include "ClassFactory.h"
 #include "ConvertShellExt.h"
+#include "MetaDataPageExt.h"
 #include "Registration.h"
 #include "ShellGuids.h"
 #include "tavcore.h"
@@ -38,6 +39,11 @@ std::wstring Text(UINT id) {
   return text;
 }
 
+HMODULE ResourceModuleFor(LPCWSTR name, LPCWSTR type) {
+  auto* module = static_cast<HMODULE>(InterlockedCompareExchangePointer(reinterpret_cast<void**>(&textModule), nullptr, nullptr));
+  return module && FindResourceW(module, name, type) ? module : instance;
+}
+
 std::wstring Path() {
   wchar_t path[MAX_PATH] = {};
   const DWORD length = GetModuleFileNameW(instance, path, MAX_PATH);
@@ -60,8 +66,11 @@ extern "C" HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID classId, REFIID iid
   HMODULE pack = nullptr;
   InitAC(L"TAVSHELL", &pack);
   if (pack) ShellModule::SetTextModule(pack);
-  if (!IsEqualCLSID(classId, CLSID_ConvertShellExt)) return CLASS_E_CLASSNOTAVAILABLE;
-  auto* factory = new (std::nothrow) CClassFactory(&CConvertShellExt::Create);
+  CClassFactory::Creator create = nullptr;
+  if (IsEqualCLSID(classId, CLSID_ConvertShellExt)) create = &CConvertShellExt::Create;
+  if (IsEqualCLSID(classId, CLSID_MetaDataPageExt)) create = &CMetaDataPageExt::Create;
+  if (!create) return CLASS_E_CLASSNOTAVAILABLE;
+  auto* factory = new (std::nothrow) CClassFactory(create);
   if (!factory) return E_OUTOFMEMORY;
   const HRESULT hr = factory->QueryInterface(iid, out);
   factory->Release();

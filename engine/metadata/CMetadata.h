@@ -14,6 +14,12 @@ class CMetadata : public CRefCounted<IMetadata, IID_IMetadata, T> {
   CMetadata& operator=(const CMetadata&) = delete;
 
   const std::wstring& Path() const { return path; }
+  // A file marked read-only keeps its tags: its object reads but does not offer to write.
+  UINT32 WritableCapabilities() const {
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    const bool readOnly = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY);
+    return readOnly ? kMetadataCanRead : kMetadataCanRead | kMetadataCanWrite;
+  }
 
  protected:
   ~CMetadata() = default;

@@ -41,6 +41,8 @@ const char* CMetadataFrameCore::KindName() const {
   return kind ? kind->displayName : "";
 }
 
+std::wstring CMetadataFrameCore::KindCaption() const { return WidenAnsi(KindName()); }
+
 bool CMetadataFrameCore::FrameEquals(IMetadataFrame* other) const {
   CMetadataFrameCore* that = From(other);
   if (!that) return false;

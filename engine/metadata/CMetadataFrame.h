@@ -26,9 +26,13 @@ class CMetadataFrameCore {
   virtual void ResetValue() = 0;
   // The human-readable value of the frame.
   virtual std::wstring DisplayText() = 0;
+  // Runs the kind's modal editor and stores what the user confirmed: IDOK or IDCANCEL, -1 when it cannot be shown.
+  virtual int RunEditor(HWND parent) = 0;
 
   void AttachFrameTo(IMetadataTag* tag);
   const char* KindName() const;
+  // The kind's display name, the caption of editors without a title of their own.
+  std::wstring KindCaption() const;
   bool FrameEquals(IMetadataFrame* other) const;
   void CopyFrameFrom(IMetadataFrame* other);
   // Answers the engine-internal identifier that reaches this core.
@@ -70,8 +74,7 @@ class CMetadataFrame : public Interface, public CMetadataFrameCore {
 
   void STDMETHODCALLTYPE AttachTo(IMetadataTag* tag) override { AttachFrameTo(tag); }
   bool STDMETHODCALLTYPE IsReadOnly() override { return false; }
-  // The frame editors are not part of the engine yet.
-  int STDMETHODCALLTYPE Edit(HWND) override { return static_cast<int>(E_NOTIMPL); }
+  int STDMETHODCALLTYPE Edit(HWND parent) override;
   const char* STDMETHODCALLTYPE GetKindName() override { return KindName(); }
   GUID* STDMETHODCALLTYPE GetKindGuid(GUID* out) override {
     if (out) *out = KindId;
@@ -99,6 +102,15 @@ void STDMETHODCALLTYPE CMetadataFrame<Interface, KindId>::GetDisplayText(wchar_t
     CopyToBuffer(buffer, size, DisplayText());
   } catch (...) {
     if (buffer && size > 0) buffer[0] = L'\0';
+  }
+}
+
+template <class Interface, const GUID& KindId>
+int STDMETHODCALLTYPE CMetadataFrame<Interface, KindId>::Edit(HWND parent) {
+  try {
+    return RunEditor(parent);
+  } catch (...) {
+    return -1;
   }
 }
 

@@ -1,6 +1,8 @@
 // CMetadataFrameComment: COMM frames, and the field helpers the typed frames share.
 #include "CMetadataFrameComment.h"
 
+#include "FrameEditors.h"
+
 bool SetFrameField(ID3_Frame& frame, ID3_FieldID field, const wchar_t* text) {
   try {
     return text && SetFieldText(frame, field, text);
@@ -47,6 +49,21 @@ std::wstring CMetadataFrameComment::DisplayText() {
   std::wstring description = FieldText(*frame, ID3FN_DESCRIPTION);
   if (!description.empty()) text += L" (" + description + L")";
   return text;
+}
+
+int CMetadataFrameComment::RunEditor(HWND parent) {
+  CCommentEditorDlg editor;
+  editor.caption = KindCaption();
+  editor.description = FieldText(*frame, ID3FN_DESCRIPTION);
+  editor.text = FieldText(*frame, ID3FN_TEXT);
+  editor.language = FieldText(*frame, ID3FN_LANGUAGE);
+  INT_PTR result = editor.DoModal(parent);
+  if (result == IDOK) {
+    SetText(editor.text.c_str());
+    SetDescription(editor.description.c_str());
+    SetLanguage(editor.language.c_str());
+  }
+  return static_cast<int>(result);
 }
 
 bool CMetadataFrameComment::QueryOther(REFIID iid, void** out) {

@@ -34,6 +34,7 @@ class CMetadataFrameComment : public CMetadataFrame<IMetadataFrameComment, IID_I
  protected:
   void ResetValue() override { Reset(); }
   std::wstring DisplayText() override;
+  int RunEditor(HWND parent) override;
   bool QueryOther(REFIID iid, void** out) override;
 };
 

@@ -2,6 +2,7 @@
 #include "CMetadataFramePicture.h"
 
 #include "CMetadataFrameComment.h"
+#include "CPictureEditorDlg.h"
 #include "EngineResources.h"
 
 bool STDMETHODCALLTYPE CMetadataFramePicture::SetMimeType(const wchar_t* text) {
@@ -38,4 +39,23 @@ std::wstring CMetadataFramePicture::DisplayText() {
   std::wstring description = FieldText(*frame, ID3FN_DESCRIPTION);
   std::wstring details = FormatText(512, L"%d bytes; %s", bytes, mime.c_str());
   return description.empty() ? details : description + L" (" + details + L")";
+}
+
+int CMetadataFramePicture::RunEditor(HWND parent) {
+  CPictureEditorDlg editor;
+  editor.caption = KindCaption();
+  if (ID3_Field* data = frame->GetField(ID3FN_DATA); data && data->GetRawBinary())
+    editor.data.assign(reinterpret_cast<const char*>(data->GetRawBinary()), data->Size());
+  editor.mimeType = FieldText(*frame, ID3FN_MIMETYPE);
+  editor.description = FieldText(*frame, ID3FN_DESCRIPTION);
+  editor.pictureType = GetPictureType();
+  INT_PTR result = editor.DoModal(parent);
+  if (result == IDOK) {
+    SetMimeType(editor.mimeType.c_str());
+    SetDescription(editor.description.c_str());
+    SetPictureType(editor.pictureType);
+    if (ID3_Field* data = frame->GetField(ID3FN_DATA))
+      data->Set(reinterpret_cast<const uchar*>(editor.data.data()), editor.data.size());
+  }
+  return static_cast<int>(result);
 }

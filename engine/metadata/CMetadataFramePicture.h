@@ -20,4 +20,5 @@ class CMetadataFramePicture : public CMetadataFrame<IMetadataFramePicture, IID_I
  protected:
   void ResetValue() override { Reset(); }
   std::wstring DisplayText() override;
+  int RunEditor(HWND parent) override;
 };

@@ -2,9 +2,10 @@
 #include "CMetadataFrameText.h"
 
 #include <cwchar>
-#include <map>
+#include <set>
 
 #include "EngineResources.h"
+#include "FrameEditors.h"
 #include "Genres.h"
 
 namespace {
@@ -18,10 +19,32 @@ std::wstring UpperAscii(std::wstring text) {
   return text;
 }
 
-// Abbreviated language name (upper case) -> full language name, over every locale number the platform has.
-const std::map<std::wstring, std::wstring>& LanguageNames() {
-  static const std::map<std::wstring, std::wstring> names = [] {
-    std::map<std::wstring, std::wstring> table;
+// The value of a text of digits only; false for an empty text or any other character. Long runs of digits
+// saturate, so they still compare as out of range.
+bool ParseDigits(const std::wstring& text, long* value) {
+  if (text.empty()) return false;
+  long result = 0;
+  for (wchar_t ch : text) {
+    if (ch < L'0' || ch > L'9') return false;
+    result = result > 100000 ? result : result * 10 + (ch - L'0');
+  }
+  *value = result;
+  return true;
+}
+
+std::wstring RangeMessage(int low, int high) {
+  return FormatText(128, L"Please enter a number between %d and %d.", low, high);
+}
+
+constexpr int kFirstYear = 1800;
+constexpr int kLastYear = 2100;
+
+}  // namespace
+
+const std::vector<PlatformLanguage>& PlatformLanguages() {
+  static const std::vector<PlatformLanguage> languages = [] {
+    std::vector<PlatformLanguage> list;
+    std::set<std::wstring> seen;
     for (WORD primary = 1; primary <= 254; ++primary) {
       for (WORD sub = 1; sub <= 31; ++sub) {
         LCID locale = MAKELCID(MAKELANGID(primary, sub), SORT_DEFAULT);
@@ -30,15 +53,13 @@ const std::map<std::wstring, std::wstring>& LanguageNames() {
         if (!GetLocaleInfoW(locale, LOCALE_SABBREVLANGNAME, abbreviation, 16) ||
             !GetLocaleInfoW(locale, LOCALE_SLANGUAGE, name, 256))
           continue;
-        table.emplace(UpperAscii(abbreviation), name);  // the first locale of an abbreviation wins
+        if (seen.insert(UpperAscii(abbreviation)).second) list.push_back({abbreviation, name});
       }
     }
-    return table;
+    return list;
   }();
-  return names;
+  return languages;
 }
-
-}  // namespace
 
 bool STDMETHODCALLTYPE CMetadataFrameText::SetText(const wchar_t* text) {
   try {
@@ -86,42 +107,14 @@ std::wstring TimeText(const std::wstring& hourMinute) {
 }
 
 std::wstring LanguageText(const std::wstring& abbreviation) {
-  const auto& names = LanguageNames();
-  auto found = names.find(UpperAscii(abbreviation));
-  return found != names.end() ? found->second : abbreviation;
+  for (const PlatformLanguage& language : PlatformLanguages())
+    if (_wcsicmp(language.abbreviation.c_str(), abbreviation.c_str()) == 0) return language.name;
+  return abbreviation;
 }
 
 std::wstring GenreText(const std::wstring& text) {
   std::wstring result;
-  std::wstring piece;
-  auto flush = [&] {
-    if (piece.empty()) return;
-    if (!result.empty()) result += L", ";
-    result += piece;
-    piece.clear();
-  };
-  for (size_t i = 0; i < text.size();) {
-    if (text[i] == L'(' && i + 1 < text.size() && text[i + 1] == L'(') {
-      piece += L'(';
-      i += 2;
-      continue;
-    }
-    if (text[i] == L'(') {
-      size_t close = text.find(L')', i);
-      std::wstring digits = close == std::wstring::npos ? std::wstring() : text.substr(i + 1, close - i - 1);
-      bool numeric =
-          !digits.empty() && digits.size() <= 3 && digits.find_first_not_of(L"0123456789") == std::wstring::npos;
-      if (numeric && std::stoi(digits) < static_cast<int>(kGenreCount)) {
-        flush();
-        piece = GenreTrimmedName(static_cast<UINT32>(std::stoi(digits)));
-        flush();
-        i = close + 1;
-        continue;
-      }
-    }
-    piece += text[i++];
-  }
-  flush();
+  for (const std::wstring& entry : SplitGenreEntries(text)) result += (result.empty() ? L"" : L", ") + entry;
   return result;
 }
 
@@ -130,3 +123,79 @@ std::wstring CMetadataFrameTextDate::DisplayText() { return DateText(Text()); }
 std::wstring CMetadataFrameTextTime::DisplayText() { return TimeText(Text()); }
 std::wstring CMetadataFrameTextLang::DisplayText() { return LanguageText(Text()); }
 std::wstring CMetadataFrameTextGenre::DisplayText() { return GenreText(Text()); }
+
+int CMetadataFrameText::RunEditor(HWND parent) {
+  CTextEditorDlg editor;
+  editor.text = Text();
+  std::wstring hint = HintText();
+  editor.hint = KindCaption() + (hint.empty() ? L"" : L": " + hint);
+  editor.readOnly = IsReadOnly();
+  editor.check = [this](const std::wstring& text) { return CheckText(text); };
+  INT_PTR result = editor.DoModal(parent);
+  if (result == IDOK) SetText(editor.text.c_str());
+  return static_cast<int>(result);
+}
+
+std::wstring CMetadataFrameTextNum::CheckText(const std::wstring& text) const {
+  long year = 0;
+  if (!ParseDigits(text, &year)) return L"Please enter a valid number.";
+  if (year < kFirstYear || year > kLastYear) return RangeMessage(kFirstYear, kLastYear);
+  return {};
+}
+
+std::wstring CMetadataFrameTextCopyright::CheckText(const std::wstring& text) const {
+  size_t digits = 0;
+  while (digits < text.size() && text[digits] >= L'0' && text[digits] <= L'9') ++digits;
+  long year = 0;
+  if (!ParseDigits(text.substr(0, digits), &year) || year < kFirstYear || year > kLastYear)
+    return L"Copyright Text must begin with a year number.";
+  return {};
+}
+
+std::wstring CMetadataFrameTextDate::CheckText(const std::wstring& text) const {
+  long number = 0;
+  if (text.size() != 4 || !ParseDigits(text, &number)) return L"Please enter a numeric string in DDMM format.";
+  long day = number / 100, month = number % 100;
+  if (day < 1 || day > 31 || month < 1 || month > 12) return L"Please enter a numeric string in DDMM format.";
+  return {};
+}
+
+std::wstring CMetadataFrameTextTime::CheckText(const std::wstring& text) const {
+  long number = 0;
+  if (text.size() != 4 || !ParseDigits(text, &number) || number / 100 >= 24 || number % 100 >= 60)
+    return L"Please enter a numeric string in HHMM format.";
+  return {};
+}
+
+std::wstring CMetadataFrameTextPartNum::CheckText(const std::wstring& text) const {
+  size_t slash = text.find(L'/');
+  std::wstring parts[2] = {text.substr(0, slash), slash == std::wstring::npos ? L"" : text.substr(slash + 1)};
+  bool hasSecond = slash != std::wstring::npos;
+  long numbers[2] = {0, 0};
+  for (int i = 0; i < (hasSecond ? 2 : 1); ++i) {
+    // An empty number counts as 0, which the range refuses.
+    if (!parts[i].empty() && !ParseDigits(parts[i], &numbers[i]))
+      return L"Please enter a number or two numbers separated by a slash.";
+  }
+  for (int i = 0; i < (hasSecond ? 2 : 1); ++i)
+    if (numbers[i] < 1 || numbers[i] > 99) return RangeMessage(1, 99);
+  if (hasSecond && numbers[0] > numbers[1]) return L"The first number must be smaller than the second one.";
+  return {};
+}
+
+int CMetadataFrameTextLang::RunEditor(HWND parent) {
+  CLanguageEditorDlg editor;
+  editor.caption = KindCaption();
+  editor.language = Text();
+  INT_PTR result = editor.DoModal(parent);
+  if (result == IDOK) SetText(editor.language.c_str());
+  return static_cast<int>(result);
+}
+
+int CMetadataFrameTextGenre::RunEditor(HWND parent) {
+  CGenreEditorDlg editor;
+  editor.text = Text();
+  INT_PTR result = editor.DoModal(parent);
+  if (result == IDOK) SetText(editor.text.c_str());
+  return static_cast<int>(result);
+}

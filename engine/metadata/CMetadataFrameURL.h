@@ -14,6 +14,7 @@ class CMetadataFrameURL : public CMetadataFrame<IMetadataFrameURL, IID_IMetadata
  protected:
   void ResetValue() override { Reset(); }
   std::wstring DisplayText() override { return FieldText(*frame, ID3FN_URL); }
+  int RunEditor(HWND parent) override;
 };
 
 class CMetadataFrameUserURL : public CMetadataFrame<IMetadataFrameUserURL, IID_IMetadataFrameUserURL> {
@@ -29,4 +30,5 @@ class CMetadataFrameUserURL : public CMetadataFrame<IMetadataFrameUserURL, IID_I
  protected:
   void ResetValue() override { Reset(); }
   std::wstring DisplayText() override;
+  int RunEditor(HWND parent) override;
 };

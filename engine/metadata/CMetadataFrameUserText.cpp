@@ -2,6 +2,7 @@
 #include "CMetadataFrameUserText.h"
 
 #include "CMetadataFrameComment.h"
+#include "FrameEditors.h"
 
 bool STDMETHODCALLTYPE CMetadataFrameUserText::SetDescription(const wchar_t* text) {
   return SetFrameField(*frame, ID3FN_DESCRIPTION, text);
@@ -23,4 +24,17 @@ void STDMETHODCALLTYPE CMetadataFrameUserText::Reset() {
 
 std::wstring CMetadataFrameUserText::DisplayText() {
   return FieldText(*frame, ID3FN_TEXT) + L" (" + FieldText(*frame, ID3FN_DESCRIPTION) + L")";
+}
+
+int CMetadataFrameUserText::RunEditor(HWND parent) {
+  CUserTextEditorDlg editor;
+  editor.caption = KindCaption();
+  editor.description = FieldText(*frame, ID3FN_DESCRIPTION);
+  editor.text = FieldText(*frame, ID3FN_TEXT);
+  INT_PTR result = editor.DoModal(parent);
+  if (result == IDOK) {
+    SetDescription(editor.description.c_str());
+    SetText(editor.text.c_str());
+  }
+  return static_cast<int>(result);
 }

@@ -16,4 +16,5 @@ class CMetadataFrameUserText : public CMetadataFrame<IMetadataFrameUserText, IID
  protected:
   void ResetValue() override { Reset(); }
   std::wstring DisplayText() override;
+  int RunEditor(HWND parent) override;
 };

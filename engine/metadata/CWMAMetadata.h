@@ -8,7 +8,7 @@ class CWMAMetadata final : public CMetadata<CWMAMetadata> {
  public:
   using CMetadata::CMetadata;
 
-  UINT32 STDMETHODCALLTYPE GetCapabilities() override { return kMetadataCanRead | kMetadataCanWrite; }
+  UINT32 STDMETHODCALLTYPE GetCapabilities() override { return WritableCapabilities(); }
   // The editor's failure code (and no tag) when the file cannot be opened.
   HRESULT STDMETHODCALLTYPE GetTag(IMetadataTag** out) override;
   // Replaces the attributes the mapping owns by the tag's frames; the result of the editor's flush.

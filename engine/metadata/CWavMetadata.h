@@ -7,7 +7,7 @@ class CWavMetadata final : public CMetadata<CWavMetadata> {
  public:
   using CMetadata::CMetadata;
 
-  UINT32 STDMETHODCALLTYPE GetCapabilities() override { return kMetadataCanRead | kMetadataCanWrite; }
+  UINT32 STDMETHODCALLTYPE GetCapabilities() override { return WritableCapabilities(); }
   // Always 0; a file that cannot be read, or has no INFO list, gives an empty tag.
   HRESULT STDMETHODCALLTYPE GetTag(IMetadataTag** out) override;
   // Replaces the INFO list without moving the audio. 0x80004005 (file untouched) for anything but a whole

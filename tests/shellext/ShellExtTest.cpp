@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "ShellTestParts.h"
 #include "TestSupport.h"
 #include "WavFiles.h"
 #include "tavcore.h"
@@ -26,24 +27,6 @@ const wchar_t kAppPath[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\App P
 const wchar_t* const kSwitches[] = {L"ConvertWindowsMedia", L"ConvertWave", L"ConvertMP3", L"ConvertAIFF",
                                     L"ConvertOgg",          L"BurnAudioCD", L"CopyHardDisk", L"MetadataPage"};
 
-DWORD Run(const std::wstring& commandLine) {
-  STARTUPINFOW startup = {};
-  startup.cb = sizeof(startup);
-  PROCESS_INFORMATION process = {};
-  std::wstring line = commandLine;
-  if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
-    return 0xFFFFFFFF;
-  WaitForSingleObject(process.hProcess, INFINITE);
-  DWORD status = 0xFFFFFFFF;
-  GetExitCodeProcess(process.hProcess, &status);
-  CloseHandle(process.hThread);
-  CloseHandle(process.hProcess);
-  return status;
-}
-
-std::wstring Module() { return ProgramFolder() + L"\\tavshell.dll"; }
-DWORD Register() { return Run(L"regsvr32.exe /s \"" + Module() + L"\""); }
-DWORD Unregister() { return Run(L"regsvr32.exe /u /s \"" + Module() + L"\""); }
 
 bool KeyExists(HKEY root, const std::wstring& path) {
   HKEY key = nullptr;
@@ -58,53 +41,6 @@ std::wstring Value(HKEY root, const std::wstring& path, const wchar_t* name = nu
   if (RegGetValueW(root, path.c_str(), name, RRF_RT_REG_SZ, nullptr, text, &size) != ERROR_SUCCESS) return L"<none>";
   return text;
 }
-
-// The selection as the shell hands it over: CF_HDROP in global memory, wide names.
-class DropData : public IDataObject {
- public:
-  explicit DropData(const std::vector<std::wstring>& paths) : paths(paths) {}
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-    if (!IsEqualIID(iid, IID_IUnknown) && !IsEqualIID(iid, IID_IDataObject)) return *out = nullptr, E_NOINTERFACE;
-    *out = this;
-    AddRef();
-    return S_OK;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return ++references; }
-  ULONG STDMETHODCALLTYPE Release() override { return --references; }  // lives on the test's stack
-  HRESULT STDMETHODCALLTYPE GetData(FORMATETC* format, STGMEDIUM* medium) override {
-    if (format->cfFormat != CF_HDROP || !(format->tymed & TYMED_HGLOBAL)) return DV_E_FORMATETC;
-    size_t chars = 1;
-    for (const std::wstring& path : paths) chars += path.size() + 1;
-    HGLOBAL memory = GlobalAlloc(GHND, sizeof(DROPFILES) + chars * sizeof(wchar_t));
-    auto* drop = static_cast<DROPFILES*>(GlobalLock(memory));
-    drop->pFiles = sizeof(DROPFILES);
-    drop->fWide = TRUE;
-    auto* names = reinterpret_cast<wchar_t*>(drop + 1);
-    for (const std::wstring& path : paths) {
-      wcscpy(names, path.c_str());
-      names += path.size() + 1;
-    }
-    GlobalUnlock(memory);
-    medium->tymed = TYMED_HGLOBAL;
-    medium->hGlobal = memory;
-    medium->pUnkForRelease = nullptr;
-    return S_OK;
-  }
-  HRESULT STDMETHODCALLTYPE GetDataHere(FORMATETC*, STGMEDIUM*) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE QueryGetData(FORMATETC* format) override {
-    return format->cfFormat == CF_HDROP ? S_OK : DV_E_FORMATETC;
-  }
-  HRESULT STDMETHODCALLTYPE GetCanonicalFormatEtc(FORMATETC*, FORMATETC*) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE SetData(FORMATETC*, STGMEDIUM*, BOOL) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE EnumFormatEtc(DWORD, IEnumFORMATETC**) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE DAdvise(FORMATETC*, DWORD, IAdviseSink*, DWORD*) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE DUnadvise(DWORD) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE EnumDAdvise(IEnumSTATDATA**) override { return E_NOTIMPL; }
-
- private:
-  std::vector<std::wstring> paths;
-  ULONG references = 1;
-};
 
 // One context-menu request: the extension created, initialised with the selection and asked for its menu.
 struct MenuRequest {

@@ -12,6 +12,7 @@
 
 #include "FakeWMSdk.h"
 #include "ModalDriver.h"
+#include "UserScript.h"
 #include "TestSupport.h"
 #include "WMAConvDest.h"
 #include "WMASettingsDlg.h"
@@ -421,14 +422,8 @@ TEST(WmaSettings, DialogListsTheCodecsFormatsAndStoresTheChoice) {
   bool limitsOffInCbr = false;
   ModalDriver driver([&](HWND dialog) {
     // To look at the dialog with codecs listed: TAVREL_SHOW_WINDOWS=1 keeps it on screen for a while.
-    if (GetEnvironmentVariableW(L"TAVREL_SHOW_WINDOWS", nullptr, 0) > 0) {
-      ShowWindow(dialog, SW_SHOW);
-      for (ULONGLONG end = GetTickCount64() + 8000; GetTickCount64() < end;) {
-        MSG message;
-        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
-        Sleep(20);
-      }
-    }
+    ShowWindow(dialog, SW_SHOW);
+    PauseForALook();
     accessKeys = AccessKeyProblems(dialog);
     Focus(dialog, IDC_WMA_CODEC);
     for (int i = 0; i < 5; ++i) {
