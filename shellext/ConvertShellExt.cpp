@@ -58,11 +58,7 @@ std::string Utf8(const std::wstring& text) {
 }  // namespace
 
 HRESULT CConvertShellExt::Create(REFIID iid, void** out) {
-  auto* extension = new (std::nothrow) CConvertShellExt;
-  if (!extension) return E_OUTOFMEMORY;
-  const HRESULT hr = extension->QueryInterface(iid, out);
-  extension->Release();
-  return hr;
+  return ShellModule::HandOut(new (std::nothrow) CConvertShellExt, iid, out);
 }
 
 CConvertShellExt::CConvertShellExt() {
@@ -99,23 +95,14 @@ ULONG CConvertShellExt::Release() {
 
 HRESULT CConvertShellExt::Initialize(PCIDLIST_ABSOLUTE, IDataObject* data, HKEY) {
   for (bool& flag : allOf) flag = true;
-  FORMATETC wanted = {CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
-  STGMEDIUM medium = {};
-  if (data && SUCCEEDED(data->GetData(&wanted, &medium))) {
-    auto drop = static_cast<HDROP>(medium.hGlobal);
-    const UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
-    for (UINT i = 0; i < count; ++i) {
-      wchar_t path[520] = {};
-      if (!DragQueryFileW(drop, i, path, 520)) continue;
-      // Only the names are looked at: the file manager must not wait for a disk or a network here.
-      CONVFORMAT format = {};
-      if (FAILED(ConvGetFormatOf(&format, path))) continue;
-      for (int flag = 0; flag < kFlagCount; ++flag)
-        if (allOf[flag] && std::wcscmp(format.name, kFlagNames[flag]) != 0) allOf[flag] = false;
-      selection.push_back(path);
-    }
-    ReleaseStgMedium(&medium);
-  }
+  ShellModule::ForEachSelectedFile(data, [&](const wchar_t* path) {
+    // Only the names are looked at: the file manager must not wait for a disk or a network here.
+    CONVFORMAT format = {};
+    if (FAILED(ConvGetFormatOf(&format, path))) return;
+    for (int flag = 0; flag < kFlagCount; ++flag)
+      if (allOf[flag] && std::wcscmp(format.name, kFlagNames[flag]) != 0) allOf[flag] = false;
+    selection.push_back(path);
+  });
   return selection.empty() ? E_FAIL : S_OK;
 }
 

@@ -30,11 +30,7 @@ const wchar_t* ExtensionOf(const wchar_t* path) {
 }  // namespace
 
 HRESULT CMetaDataPageExt::Create(REFIID iid, void** out) {
-  auto* extension = new (std::nothrow) CMetaDataPageExt;
-  if (!extension) return E_OUTOFMEMORY;
-  const HRESULT hr = extension->QueryInterface(iid, out);
-  extension->Release();
-  return hr;
+  return ShellModule::HandOut(new (std::nothrow) CMetaDataPageExt, iid, out);
 }
 
 CMetaDataPageExt::CMetaDataPageExt() { ShellModule::ObjectCreated(); }
@@ -70,24 +66,15 @@ HRESULT CMetaDataPageExt::Initialize(PCIDLIST_ABSOLUTE, IDataObject* data, HKEY)
   selection.clear();
   wchar_t extensions[260] = {};
   MetadataGetFormats(extensions);
-  FORMATETC wanted = {CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
-  STGMEDIUM medium = {};
-  if (data && SUCCEEDED(data->GetData(&wanted, &medium))) {
-    auto drop = static_cast<HDROP>(medium.hGlobal);
-    const UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
-    for (UINT i = 0; i < count; ++i) {
-      wchar_t path[520] = {};
-      if (!DragQueryFileW(drop, i, path, 520)) continue;
-      const wchar_t* extension = ExtensionOf(path);
-      for (const wchar_t* listed = extensions; *listed; listed += std::wcslen(listed) + 1) {
-        if (_wcsicmp(extension, listed) == 0) {
-          selection.push_back(path);
-          break;
-        }
+  ShellModule::ForEachSelectedFile(data, [&](const wchar_t* path) {
+    const wchar_t* extension = ExtensionOf(path);
+    for (const wchar_t* listed = extensions; *listed; listed += std::wcslen(listed) + 1) {
+      if (_wcsicmp(extension, listed) == 0) {
+        selection.push_back(path);
+        return;
       }
     }
-    ReleaseStgMedium(&medium);
-  }
+  });
   return selection.empty() ? E_FAIL : S_OK;
 }
 

@@ -2,6 +2,8 @@
 #pragma once
 
 #include <windows.h>
+#include <shellapi.h>
+#include <objidl.h>
 
 #include <string>
 
@@ -19,5 +21,30 @@ HMODULE ResourceModuleFor(LPCWSTR name, LPCWSTR type);
 std::wstring Text(UINT id);
 // The module's own path, as registered for the in-process server.
 std::wstring Path();
+
+// Hands a new object (null when it could not be made) out as iid; the maker's own reference is dropped.
+template <class Object>
+HRESULT HandOut(Object* object, REFIID iid, void** out) {
+  if (!object) return E_OUTOFMEMORY;
+  const HRESULT hr = object->QueryInterface(iid, out);
+  object->Release();
+  return hr;
+}
+
+// Calls visit(path) for each file of the shell's selection (the dropped-file list, names of up to 520
+// characters); nothing when the data object has no such list.
+template <class Visit>
+void ForEachSelectedFile(IDataObject* data, Visit&& visit) {
+  FORMATETC wanted = {CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
+  STGMEDIUM medium = {};
+  if (!data || FAILED(data->GetData(&wanted, &medium))) return;
+  auto drop = static_cast<HDROP>(medium.hGlobal);
+  const UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
+  for (UINT i = 0; i < count; ++i) {
+    wchar_t path[520] = {};
+    if (DragQueryFileW(drop, i, path, 520)) visit(path);
+  }
+  ReleaseStgMedium(&medium);
+}
 
 }  // namespace ShellModule

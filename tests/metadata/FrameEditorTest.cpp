@@ -17,16 +17,6 @@
 
 namespace {
 
-template <class T>
-struct Ref {
-  T* p = nullptr;
-  ~Ref() {
-    if (p) p->Release();
-  }
-  T* operator->() const { return p; }
-  void** out() { return reinterpret_cast<void**>(&p); }
-};
-
 // Made with ImageMagick: an 8x8 red PNG (palette) and an 8x8 blue JPEG.
 const std::string kRedPng(
     "\x89\x50\x4e\x47\x0d\x0a\x1a\x0a\x00\x00\x00\x0d\x49\x48\x44\x52\x00\x00\x00\x08\x00\x00\x00\x08\x01\x03\x00\x00"

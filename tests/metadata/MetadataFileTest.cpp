@@ -12,19 +12,6 @@
 
 namespace {
 
-template <class T>
-struct Ref {
-  T* p = nullptr;
-  Ref() = default;
-  Ref(const Ref&) = delete;
-  Ref(Ref&& other) noexcept : p(other.p) { other.p = nullptr; }
-  ~Ref() {
-    if (p) p->Release();
-  }
-  T* operator->() const { return p; }
-  void** out() { return reinterpret_cast<void**>(&p); }
-};
-
 std::wstring MediaFolder() {
   const wchar_t* folder = _wgetenv(L"TAVREL_MEDIA");
   return folder ? folder : L"";

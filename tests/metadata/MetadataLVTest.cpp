@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "TagText.h"
 #include "TestSupport.h"
 #include "ModalDriver.h"
 #include "UserScript.h"
@@ -125,24 +126,21 @@ void RunScript(const UserScript& script) {
 
 void TypeInto(HWND dialog, int id, const std::wstring& text) { SetDlgItemTextW(dialog, id, text.c_str()); }
 
+// Double-clicks the row and types the text into its editor.
+void EditText(const ListHost& host, const wchar_t* id, const std::wstring& text) {
+  UserScript script;
+  script.InDialog(L"Edit Text", [&](HWND dialog) {
+    TypeInto(dialog, IDC_FRAME_TEXT, text);
+    Click(dialog, IDOK);
+  });
+  DoubleClickListItem(host.list, host.Find(id), LVIR_LABEL);
+  RunScript(script);
+}
+
 int MenuPosition(const std::vector<std::wstring>& items, const std::wstring& text) {
   for (size_t i = 0; i < items.size(); ++i)
     if (items[i] == text) return static_cast<int>(i);
   return -1;
-}
-
-std::wstring TitleOf(const std::wstring& path) {
-  IMetadata* file = nullptr;
-  IMetadataTag* tag = nullptr;
-  IMetadataFrameText* title = nullptr;
-  wchar_t text[256] = L"<none>";
-  if (SUCCEEDED(MetadataCreateFromFile(path.c_str(), &file)) && SUCCEEDED(file->GetTag(&tag)) &&
-      SUCCEEDED(tag->FindFrame(kFrameTitle, IID_IMetadataFrameText, reinterpret_cast<void**>(&title))))
-    title->GetText(text, 256);
-  if (title) title->Release();
-  if (tag) tag->Release();
-  if (file) file->Release();
-  return text;
 }
 
 class MetadataLV : public testing::Test {
@@ -213,18 +211,13 @@ TEST_F(MetadataLV, EditAddAndRemoveReachEveryFileWhenSaved) {
   host.Show(saved);
   const std::wstring newTitle = L"Nouveau titre \x2713 \xD834\xDD1E";
 
-  UserScript script;
-  script.InDialog(L"Edit Text", [&](HWND dialog) {
-    TypeInto(dialog, IDC_FRAME_TEXT, newTitle);
-    Click(dialog, IDOK);
-  });
-  DoubleClickListItem(host.list, host.Find(L"TIT2"), LVIR_LABEL);
-  RunScript(script);
+  EditText(host, L"TIT2", newTitle);
   EXPECT_TRUE(host.view->IsModified());
   EXPECT_EQ(L"TIT2|Title|" + newTitle, host.Rows()[0]);
 
   // Adding from the list's menu: a second title is not offered, another comment is.
   std::vector<std::wstring> addable;
+  UserScript script;
   script.InMenu([](HWND menu, const std::vector<std::wstring>& items) { ChooseMenuItem(menu, MenuPosition(items, L"A&dd...")); })
       .InMenu([&](HWND menu, const std::vector<std::wstring>& items) {
         addable = items;
@@ -306,18 +299,7 @@ TEST_F(MetadataLV, CancelAfterARefusedValueLeavesTheFrameAsItWas) {
   EXPECT_EQ(L"TYER|Year|1999", host.Rows()[host.Find(L"TYER")]);
   EXPECT_FALSE(host.view->IsModified());
   EXPECT_EQ(S_OK, host.view->Save());
-  IMetadata* file = nullptr;
-  IMetadataTag* tag = nullptr;
-  IMetadataFrameText* year = nullptr;
-  wchar_t text[16] = {};
-  ASSERT_EQ(S_OK, MetadataCreateFromFile(files[0].c_str(), &file));
-  ASSERT_EQ(S_OK, file->GetTag(&tag));
-  ASSERT_EQ(S_OK, tag->FindFrame(kFrameYear, IID_IMetadataFrameText, reinterpret_cast<void**>(&year)));
-  year->GetText(text, 16);
-  EXPECT_STREQ(L"1999", text);
-  year->Release();
-  tag->Release();
-  file->Release();
+  EXPECT_EQ(L"1999", FrameTextOf(files[0], kFrameYear));
 }
 
 TEST_F(MetadataLV, ASelectionWithAFileThatCannotBeWrittenRefusesEveryEdit) {
@@ -345,17 +327,12 @@ TEST_F(MetadataLV, ASelectionWithAFileThatCannotBeWrittenRefusesEveryEdit) {
 TEST_F(MetadataLV, AFileThatFailsToSaveIsNamedAndKeepsItsTag) {
   ListHost host;
   host.Show(files);
-  UserScript script;
-  script.InDialog(L"Edit Text", [&](HWND dialog) {
-    TypeInto(dialog, IDC_FRAME_TEXT, L"Changed");
-    Click(dialog, IDOK);
-  });
-  DoubleClickListItem(host.list, host.Find(L"TIT2"), LVIR_LABEL);
-  RunScript(script);
+  EditText(host, L"TIT2", L"Changed");
 
   // Another program holds the second file open without sharing it.
   HANDLE holder = CreateFileW(files[1].c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(INVALID_HANDLE_VALUE, holder);
+  UserScript script;
   script.AcknowledgeMessage();
   // Save shows its message box from inside the call: the script answers it from there.
   const HRESULT result = host.view->Save();

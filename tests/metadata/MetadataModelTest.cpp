@@ -8,19 +8,10 @@
 #include "CMetadataTag.h"
 #include "FrameKinds.h"
 #include "MetadataText.h"
+#include "TestSupport.h"
 #include "tavcore.h"
 
 namespace {
-
-template <class T>
-struct Ref {
-  T* p = nullptr;
-  ~Ref() {
-    if (p) p->Release();
-  }
-  T* operator->() const { return p; }
-  void** out() { return reinterpret_cast<void**>(&p); }
-};
 
 // Counts how many frames of this kind the library destroyed.
 int destroyedFrames = 0;

@@ -13,6 +13,7 @@
 
 #include "ShellTestParts.h"
 #include "ModalDriver.h"
+#include "TagText.h"
 #include "TestSupport.h"
 #include "UserScript.h"
 #include "tavcore.h"
@@ -88,20 +89,6 @@ int FindRow(HWND list, const wchar_t* id) {
 }
 
 bool Differs(HWND list, int item) { return (ListView_GetItemState(list, item, LVIS_STATEIMAGEMASK) >> 12) != 0; }
-
-std::wstring TitleOf(const std::wstring& path) {
-  IMetadata* file = nullptr;
-  IMetadataTag* tag = nullptr;
-  IMetadataFrameText* title = nullptr;
-  wchar_t text[256] = L"<none>";
-  if (SUCCEEDED(MetadataCreateFromFile(path.c_str(), &file)) && SUCCEEDED(file->GetTag(&tag)) &&
-      SUCCEEDED(tag->FindFrame(kFrameTitle, IID_IMetadataFrameText, reinterpret_cast<void**>(&title))))
-    title->GetText(text, 256);
-  if (title) title->Release();
-  if (tag) tag->Release();
-  if (file) file->Release();
-  return text;
-}
 
 class MetadataPage : public testing::Test {
  protected:

@@ -48,6 +48,20 @@ public:
   std::wstring currentFile;
 };
 
+// Holds one reference to an engine object, released at the end; out() for the creating call's out-parameter.
+template <class T>
+struct Ref {
+  T* p = nullptr;
+  Ref() = default;
+  Ref(const Ref&) = delete;
+  Ref(Ref&& other) noexcept : p(other.p) { other.p = nullptr; }
+  ~Ref() {
+    if (p) p->Release();
+  }
+  T* operator->() const { return p; }
+  void** out() { return reinterpret_cast<void**>(&p); }
+};
+
 // A fresh folder under the temporary folder, removed with everything in it at the end.
 class TempFolder {
 public:
