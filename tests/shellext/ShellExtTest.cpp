@@ -385,6 +385,13 @@ TEST_F(ShellExtension, TheConverterReallyConvertsTheSelection) {
     if (!converted) Sleep(10);
   }
   EXPECT_TRUE(converted);
+  // The outputs get their names before the window says it has finished: closing earlier would be a cancel.
+  wchar_t button[32] = {};
+  for (int i = 0; i < 6000 && std::wstring(button) != L"Close"; ++i) {
+    GetDlgItemTextW(window, IDCANCEL, button, 32);
+    if (std::wstring(button) != L"Close") Sleep(10);
+  }
+  EXPECT_STREQ(L"Close", button);
   PostMessageW(window, WM_CLOSE, 0, 0);
   HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, converter);
   if (process && WaitForSingleObject(process, 30000) != WAIT_OBJECT_0) {
