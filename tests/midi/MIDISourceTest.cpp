@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "SignalMatch.h"
 #include "TestSupport.h"
 #include "formats/midi/MIDIConvSource.h"
 #include "tavcore.h"
@@ -146,37 +147,6 @@ MCIERROR WINAPI SendToDouble(MCIDEVICEID id, UINT message, DWORD_PTR flags, DWOR
   return sequencer->Send(id, message, flags, parameters);
 }
 UINT WINAPI DoubleOutputs() { return sequencer->outputs; }
-
-// Wine's capture drops a whole 20 ms packet now and then when its source runs faster than real time. So the
-// recording must be exact copies of stretches of the signal, in order, with no gap longer than such packets:
-// a lost, repeated or shifted buffer of the source breaks that.
-struct SignalMatch {
-  size_t start = 0;  // where in the signal the recording begins
-  std::string fault;
-};
-SignalMatch MatchSignal(const std::vector<short>& recorded, const std::vector<short>& signal) {
-  constexpr size_t kProbe = 32, kLongestGap = 44100 / 20;
-  SignalMatch match;
-  size_t at = 0;
-  for (size_t r = 0; r < recorded.size() && at < signal.size();) {
-    if (recorded[r] == signal[at]) {
-      ++r, ++at;
-      continue;
-    }
-    if (recorded.size() - r < kProbe) break;
-    const size_t from = r == 0 ? 0 : at, to = std::min(signal.size(), r == 0 ? 44100 : at + kLongestGap + kProbe);
-    const auto found =
-        std::search(signal.begin() + from, signal.begin() + to, recorded.begin() + r, recorded.begin() + r + kProbe);
-    if (found == signal.begin() + to) {
-      match.fault =
-          "recorded sample " + std::to_string(r) + " continues no stretch of the signal after " + std::to_string(at);
-      return match;
-    }
-    at = static_cast<size_t>(found - signal.begin());
-    if (r == 0) match.start = at;
-  }
-  return match;
-}
 
 class Sink : public IPlayCallback {
  public:
@@ -328,7 +298,7 @@ TEST_F(MidiSource, RecordingReachesTheSinkBitForBitFromTheStartWhateverTheStartT
     EXPECT_EQ(0, double_.Count(MCI_STOP)) << "a piece that ended is not stopped";
     EXPECT_EQ(1, double_.Count(MCI_PLAY));
 
-    const SignalMatch match = MatchSignal(sink.Samples(), signal);
+    const SignalMatch match = MatchSignal(sink.Samples(), signal, 44100, 44100 / 20);
     EXPECT_EQ("", match.fault);
     EXPECT_LT(match.start, 44100u / 2) << "the whole piece, from its beginning";
     EXPECT_GT(sink.bytes.size(), onFileAtEnd) << "what was recorded as the piece ended is not lost";
