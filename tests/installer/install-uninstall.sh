@@ -59,6 +59,8 @@ folder="$WINEPREFIX/drive_c/Program Files/Tavrel"
 installed='C:\Program Files\Tavrel'
 files=(tavconv.exe tavcore.dll lame_enc.dll)
 [ "$has_shellext" = 1 ] && files+=(tavshell.dll)
+# The other programs are in the package whenever the build made them.
+for program in voxcap.exe cdforge.exe; do [ -f "$built/$program" ] && files+=("$program"); done
 for file in "${files[@]}"; do
   cmp -s "$built/$file" "$folder/$file" || fail "$installed\\$file is missing or differs from the build"
 done
