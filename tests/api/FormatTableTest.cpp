@@ -142,6 +142,22 @@ TEST(FormatTable, LookupByName) {
   }
   EXPECT_EQ(E_INVALIDARG, ConvGetFormatByName(nullptr, L"Wave"));
 
+  // A record whose name a caller spelled in other cases still names its row, for the factory as well.
+  const std::pair<const wchar_t*, const wchar_t*> spellings[] = {
+      {L"MP3", L"mp3"}, {L"Wave", L"WAVE"}, {L"Ogg Vorbis", L"ogg VORBIS"}, {L"AIFF", L"aiff"}};
+  for (const auto& [row, spelled] : spellings) {
+    CONVFORMAT format = Filled();
+    ASSERT_EQ(S_OK, ConvGetFormatByName(&format, row));
+    const UINT32 index = ConvGetFormatPos(&format);
+    ASSERT_NE(0xFFFFFFFFu, index) << row;
+    wcscpy(format.name, spelled);
+    EXPECT_EQ(index, ConvGetFormatPos(&format)) << spelled;
+    IConvertDestination* destination = nullptr;
+    ASSERT_EQ(S_OK, ConvCreateDest(&format, &destination)) << spelled;
+    EXPECT_EQ(static_cast<int>(index), destination->GetFormatIndex()) << spelled;
+    destination->Release();
+  }
+
   CONVFORMAT unknown = {};
   wcscpy(unknown.name, L"Not a format");
   EXPECT_EQ(0xFFFFFFFFu, ConvGetFormatPos(&unknown));

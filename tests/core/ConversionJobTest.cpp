@@ -13,12 +13,14 @@ namespace {
 class CancellingCallback : public RecordingCallback {
  public:
   void STDMETHODCALLTYPE StepProgress(int step) override {
+    if (cancelled) ++stepsAfterCancel;
     RecordingCallback::StepProgress(step);
     if (status == cancelDuring && ++steps >= cancelAfter) cancelled = TRUE;
   }
   std::wstring cancelDuring;
   int cancelAfter = 1 << 30;
   int steps = 0;
+  int stepsAfterCancel = 0;  // work that went on after the cancel
 };
 
 }  // namespace
@@ -124,6 +126,9 @@ TEST_F(ConversionJob, CancellingInEitherPass) {
       std::wstring output = temp / L"out\\cancelled.wav";
       callback.answerOverwrite = TRUE;
       EXPECT_EQ(E_FAIL, Convert(input, output, callback, twoPass ? &fadeIn : nullptr)) << pass << twoPass;
+      // The job stops where it was cancelled: no more steps, and the output holds only what came before.
+      EXPECT_EQ(0, callback.stepsAfterCancel) << pass << twoPass;
+      EXPECT_LT(OutputData(output).size(), samples.size()) << pass << twoPass;
       EXPECT_EQ(before, ReadFileBytes(input)) << "the source is untouched";
       EXPECT_TRUE(DeleteFileW(output.c_str())) << "the output is closed (and stays on disk)";
       EXPECT_EQ(0, LeftoverTemporaryFiles()) << "the temporary file is deleted";

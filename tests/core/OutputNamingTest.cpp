@@ -42,7 +42,36 @@ class OutputNaming : public testing::Test {
 };
 
 const int kWave = 4, kMp3 = 0;
+
+// The clock as the platform writes it with a picture, now.
+std::wstring Now(bool date, const wchar_t* picture) {
+  wchar_t text[64] = {};
+  if (date)
+    GetDateFormatW(LOCALE_USER_DEFAULT, 0, nullptr, picture, text, 64);
+  else
+    GetTimeFormatW(LOCALE_USER_DEFAULT, 0, nullptr, picture, text, 64);
+  return text;
+}
 }  // namespace
+
+TEST_F(OutputNaming, DateAndTimeAreTodaysInTheirFixedForms) {
+  // Month first, then day and the whole year; hours of the 24-hour clock and minutes. The clock is read before
+  // and after: the one minute (or day) that turns meanwhile is tried again.
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    const std::wstring before = Now(true, L"MM-dd-yyyy") + L" " + Now(false, L"HH-mm");
+    const std::wstring name = Suggest(L"D:\\x\\<date> <time>", -2, L"C:\\In\\song.wav");
+    const std::wstring after = Now(true, L"MM-dd-yyyy") + L" " + Now(false, L"HH-mm");
+    if (before != after) continue;
+    EXPECT_EQ(L"D:\\x\\" + before, name);
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    wchar_t date[16];
+    swprintf(date, 16, L"%02u-%02u-%04u", now.wMonth, now.wDay, now.wYear);
+    EXPECT_EQ(date, before.substr(0, 10)) << "month, day, year";
+    return;
+  }
+  FAIL() << "the clock kept turning";
+}
 
 TEST_F(OutputNaming, PathElements) {
   const std::wstring song = L"C:\\In\\song.wav";

@@ -286,6 +286,8 @@ TEST(MetadataDisplay, TextsByKind) {
       {32, L"(79)Eurobeat", L"Hard Rock, Eurobeat"},
       {32, L"((Odd)", L"(Odd)"},
       {32, L"(200)", L"(200)"},
+      {32, L"(80)", L"(80)"},  // one past the table
+      {32, L"(0)(80)", L"Blues, (80)"},
       {32, L"Jazz", L"Jazz"},
   };
   for (const Case& c : cases) {

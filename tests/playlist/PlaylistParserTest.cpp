@@ -31,6 +31,11 @@ TEST(PlaylistResolution, EntriesBecomeFullPathsOrAreDropped) {
       {L"\\\\server\\share\\lists", L"..\\..\\a.mp3", L"\\\\server\\share\\a.mp3"},
       {L"", L"a/b.mp3", L"a\\b.mp3"},
       {L"", L"..\\a.mp3", L"..\\a.mp3"},
+      // Steps up that a relative folder cannot take stay, each of them.
+      {L"", L"..\\..\\a.mp3", L"..\\..\\a.mp3"},
+      {L"lists", L"..\\..\\a.mp3", L"..\\a.mp3"},
+      {L"a\\b", L"..\\..\\..\\..\\c.mp3", L"..\\..\\c.mp3"},
+      {L"C:\\Music\\Rock\\Live", L"..\\..\\Jazz\\j.mp3", L"C:\\Music\\Jazz\\j.mp3"},
       {L"C:\\Music", L"http://host/a.mp3", L""},
       {L"C:\\Music", L"ftp://host/a.mp3", L""},
       {L"C:\\Music", L"file:///C:/a.mp3", L""},

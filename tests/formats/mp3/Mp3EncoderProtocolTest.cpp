@@ -2,6 +2,7 @@
 // by byte, the chunk protocol, the order of calls, loading (plain name, then App Paths) and the messages.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -168,22 +169,34 @@ TEST_F(Mp3EncoderProtocol, ConfigurationRecordPerMode) {
 }
 
 TEST_F(Mp3EncoderProtocol, FlagsAndResampling) {
-  IConvertDestination* destination = NewMp3({{L"crc", nullptr},
-                                             {L"original", L"on"},
-                                             {L"copyright", L"ON"},
-                                             {L"private", L""},
-                                             {L"iso", L"on"},
-                                             {L"sample-rate", L"24kHz"}});
-  RecordingCallback callback;
-  ASSERT_TRUE(Encode(destination, PcmFormat(16, 2, 44100), std::string(64, '\0'), {64}, callback));
-  destination->Release();
-  Record record = ConfigOf(Calls().at(0));
-  EXPECT_EQ(24000u, record.U32(16));
-  EXPECT_EQ(1u, record.U32(48)) << "private";
-  EXPECT_EQ(1u, record.U32(52)) << "crc";
-  EXPECT_EQ(1u, record.U32(56)) << "copyright";
-  EXPECT_EQ(1u, record.U32(60)) << "original";
-  EXPECT_EQ(0u, record.U32(88)) << "strict ISO is stored but not passed on";
+  // The configuration record made with these options.
+  auto configured = [&](std::initializer_list<std::pair<const wchar_t*, const wchar_t*>> options) {
+    IConvertDestination* destination = NewMp3(options);
+    RecordingCallback callback;
+    EXPECT_TRUE(Encode(destination, PcmFormat(16, 2, 44100), std::string(64, '\0'), {64}, callback));
+    destination->Release();
+    const std::vector<Call> calls = Calls();
+    const auto init = std::find_if(calls.rbegin(), calls.rend(), [](const Call& call) { return call.name == "init"; });
+    EXPECT_NE(calls.rend(), init);
+    return init == calls.rend() ? Record() : ConfigOf(*init);
+  };
+  // Each flag on its own lands at its own offset and nowhere else; the values mean on however they are spelled.
+  const struct {
+    const wchar_t* name;
+    const wchar_t* value;
+    size_t offset;
+  } flags[] = {{L"private", L"", 48}, {L"crc", nullptr, 52}, {L"copyright", L"ON", 56}, {L"original", L"on", 60}};
+  for (const auto& flag : flags) {
+    const Record record = configured({{flag.name, flag.value}});
+    ASSERT_GE(record.bytes.size(), 92u) << flag.name;
+    for (const auto& other : flags)
+      EXPECT_EQ(other.offset == flag.offset ? 1u : 0u, record.U32(other.offset)) << flag.name << " on: " << other.name;
+    EXPECT_EQ(0u, record.U32(88)) << flag.name;
+  }
+  const Record resampled = configured({{L"iso", L"on"}, {L"sample-rate", L"24kHz"}});
+  ASSERT_GE(resampled.bytes.size(), 92u);
+  EXPECT_EQ(24000u, resampled.U32(16));
+  EXPECT_EQ(0u, resampled.U32(88)) << "strict ISO is stored but not passed on";
 }
 
 TEST_F(Mp3EncoderProtocol, ChunksAndTheirOrder) {

@@ -17,9 +17,14 @@ sox -q stereo.wav -b 24 deep.wav
 
 # file | tavconv options | expected bit rate (CBR) or empty | channels
 while IFS='|' read -r name options rate channels; do
+  # The converter's own words stay with the failure: a rare one must say what went wrong.
   # shellcheck disable=SC2086
-  if ! "$run" "$exe" convert --to MP3 --overwrite $options --scheme "<sourcedir>\\$name" "${name%%-*}.wav" >/dev/null 2>&1; then
-    fail "$name: conversion failed"; continue
+  log=$("$run" "$exe" convert --to MP3 --overwrite $options --scheme "<sourcedir>\\$name" "${name%%-*}.wav" 2>&1)
+  status=$?
+  if [ "$status" -ne 0 ]; then
+    fail "$name: conversion failed (exit status $status)"
+    sed 's/^/    /' <<<"$log"
+    continue
   fi
   file=$name.mp3
   before=$failures
