@@ -36,6 +36,7 @@ void CRecorder::Message(const wchar_t* text, const wchar_t* caption, UINT icon) 
 }
 
 bool CRecorder::StartMonitor(UINT device) {
+  if (recording) return false;  // the capture is the recording's
   StopMonitor();
   capture = std::make_unique<CCapture>([this](const BYTE* data, UINT32 size) { OnMonitored(data, size); },
                                        [this](const wchar_t* text, const wchar_t* caption) { Message(text, caption); });

@@ -1,0 +1,4 @@
+// The message-box seam of voxcap.
+#include "UserMessage.h"
+
+MessageBoxFunction voxcapMessageBox = &MessageBoxW;
