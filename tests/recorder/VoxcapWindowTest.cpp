@@ -363,18 +363,6 @@ TEST_F(VoxcapWindow, AutoStopArmedDuringTheRecordingCountsFromItsStart) {
   EXPECT_EQ(TextOf(window, IDC_STATUS), L"Ready");
 }
 
-std::wstring CommentOf(const std::wstring& path) {
-  Ref<IMetadata> file;
-  Ref<IMetadataTag> tag;
-  Ref<IMetadataFrameComment> frame;
-  wchar_t text[256] = L"<none>";
-  if (SUCCEEDED(MetadataCreateFromFile(path.c_str(), reinterpret_cast<IMetadata**>(file.out()))) &&
-      SUCCEEDED(file->GetTag(reinterpret_cast<IMetadataTag**>(tag.out()))) &&
-      SUCCEEDED(tag->FindFrame(kFrameComment, IID_IMetadataFrameComment, frame.out())))
-    frame->GetText(text, 256);
-  return text;
-}
-
 TEST_F(VoxcapWindow, TagsAreWrittenIntoTheFinishedFile) {
   Open(L"MP3");
   Click(window, IDC_WRITE_TAG);

@@ -6,17 +6,25 @@
 #include "TestSupport.h"
 #include "tavcore.h"
 
-// The text of the file's first text frame of that number; "<none>" when it has none.
-inline std::wstring FrameTextOf(const std::wstring& path, UINT32 number) {
+// The text of the file's first frame of that number, asked for as Frame (iid); "<none>" when it has none.
+template <class Frame>
+std::wstring SavedFrameText(const std::wstring& path, UINT32 number, REFIID iid) {
   Ref<IMetadata> file;
   Ref<IMetadataTag> tag;
-  Ref<IMetadataFrameText> frame;
+  Ref<Frame> frame;
   wchar_t text[256] = L"<none>";
   if (SUCCEEDED(MetadataCreateFromFile(path.c_str(), reinterpret_cast<IMetadata**>(file.out()))) &&
       SUCCEEDED(file->GetTag(reinterpret_cast<IMetadataTag**>(tag.out()))) &&
-      SUCCEEDED(tag->FindFrame(number, IID_IMetadataFrameText, frame.out())))
+      SUCCEEDED(tag->FindFrame(number, iid, frame.out())))
     frame->GetText(text, 256);
   return text;
+}
+
+inline std::wstring FrameTextOf(const std::wstring& path, UINT32 number) {
+  return SavedFrameText<IMetadataFrameText>(path, number, IID_IMetadataFrameText);
+}
+inline std::wstring CommentOf(const std::wstring& path) {
+  return SavedFrameText<IMetadataFrameComment>(path, kFrameComment, IID_IMetadataFrameComment);
 }
 
 inline std::wstring TitleOf(const std::wstring& path) { return FrameTextOf(path, kFrameTitle); }
