@@ -12,6 +12,8 @@ packages=(
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-ugly gstreamer1.0-libav
   # independent tools that check our files and make test input
   sox ffmpeg python3-mutagen flac vorbis-tools lame
+  # CD images (ISO 9660 with Joliet) are read back by these
+  genisoimage xorriso
   # the Windows Installer package is compiled from its WiX source
   wixl
   # GoogleTest sources, cross-built by deps/
