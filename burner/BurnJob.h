@@ -1,0 +1,73 @@
+// The burn job: stages the list of sources as audio tracks through a disc master (IMAPI v1) and records
+// the disc, reporting through the progress window's IConvertCallback.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "Imapi.h"
+#include "tavcore.h"
+
+enum BurnFormat { kBurnRedBook = 1, kBurnMp3 = 2, kBurnWindowsMedia = 3 };
+
+struct BurnEntry {
+  std::wstring path;
+  IConvertSource* source = nullptr;  // owned reference
+};
+
+// One recording's list; owns the sources it makes.
+class BurnJob {
+ public:
+  BurnJob() = default;
+  ~BurnJob();
+  BurnJob(const BurnJob&) = delete;
+  BurnJob& operator=(const BurnJob&) = delete;
+
+  // Makes the engine's source for the file; the engine's result when it cannot.
+  HRESULT AddFile(const std::wstring& path);
+
+  int format = kBurnRedBook;
+  std::wstring volumeLabel;  // at most 32 characters
+  std::vector<BurnEntry> entries;
+};
+
+enum class BurnOutcome { Completed, Cancelled, Failed };
+
+// Red Book staging of every entry through `master`. Stops at the first failure or cancel; the tracks must
+// all fit on the disc (checked before the first track, and whenever the image reports a full disc).
+BurnOutcome StageRedBook(IDiscMaster* master, const BurnJob& job, IConvertCallback* callback);
+
+// Steps 4-9 of recording on an opened disc master: sets the recorder, advises `events` (may be null),
+// stages, records (simulate = test mode) and reports the outcome in the callback's log and texts. The
+// staged content is cleared at the end whatever happened, so no staging file stays behind.
+BurnOutcome RecordCD(IDiscMaster* master, IDiscRecorder* recorder, const BurnJob& job, IConvertCallback* callback,
+                     IDiscMasterProgressEvents* events, bool testMode);
+
+// The progress window's mapping of IMAPI's events onto its IConvertCallback: cancel flag, block progress,
+// track and closing texts. Dispatches pending window messages where the window would.
+class CBurnProgressEvents : public IDiscMasterProgressEvents {
+ public:
+  explicit CBurnProgressEvents(IConvertCallback* callback) : callback(callback) {}
+  virtual ~CBurnProgressEvents() = default;
+
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override;
+  ULONG STDMETHODCALLTYPE AddRef() override;
+  // At zero the object deletes itself: only for objects made with new.
+  ULONG STDMETHODCALLTYPE Release() override;
+
+  HRESULT STDMETHODCALLTYPE QueryCancel(boolean* cancel) override;
+  HRESULT STDMETHODCALLTYPE NotifyPnPActivity() override;
+  HRESULT STDMETHODCALLTYPE NotifyAddProgress(long completedSteps, long totalSteps) override;
+  HRESULT STDMETHODCALLTYPE NotifyBlockProgress(long completed, long total) override;
+  HRESULT STDMETHODCALLTYPE NotifyTrackProgress(long currentTrack, long totalTracks) override;
+  HRESULT STDMETHODCALLTYPE NotifyPreparingBurn(long estimatedSeconds) override;
+  HRESULT STDMETHODCALLTYPE NotifyClosingDisc(long estimatedSeconds) override;
+  HRESULT STDMETHODCALLTYPE NotifyBurnComplete(HRESULT status) override;
+  HRESULT STDMETHODCALLTYPE NotifyEraseComplete(HRESULT status) override;
+
+ private:
+  ULONG refCount = 1;
+  IConvertCallback* callback;  // borrowed
+};

@@ -1,0 +1,293 @@
+// The burn job's audio CD recorded as an image: each source comes back as its track in CD audio, and refused,
+// failed or cancelled burns leave no image and no staging file and never report success.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "BurnJob.h"
+#include "CueSheet.h"
+#include "ImageDiscMaster.h"
+#include "TestSupport.h"
+
+namespace {
+
+constexpr size_t kSector = 2352;
+
+std::string WavFile(DWORD rate, WORD channels, const std::string& pcm) {
+  const WORD align = static_cast<WORD>(channels * 2);
+  const WAVEFORMATEX format = {WAVE_FORMAT_PCM, channels, rate, rate * align, align, 16, 0};
+  auto u32 = [](UINT32 v) { return std::string(reinterpret_cast<const char*>(&v), 4); };
+  return "RIFF" + u32(static_cast<UINT32>(36 + pcm.size())) + "WAVEfmt " + u32(16) +
+         std::string(reinterpret_cast<const char*>(&format), 16) + "data" + u32(static_cast<UINT32>(pcm.size())) +
+         pcm;
+}
+
+// Audible, never-repeating 16-bit samples.
+std::string Samples(size_t bytes, unsigned seed) {
+  std::string pcm(bytes, '\0');
+  for (size_t i = 0; i + 1 < bytes; i += 2) {
+    const INT16 v = static_cast<INT16>(((i / 2) * 37 + seed * 1001) % 20000 - 10000);
+    memcpy(&pcm[i], &v, 2);
+  }
+  return pcm;
+}
+
+std::vector<std::wstring> StagingFiles(const std::wstring& folder) {
+  std::vector<std::wstring> found;
+  for (const wchar_t* pattern : {L"\\brn*", L"\\stg*"}) {
+    WIN32_FIND_DATAW data;
+    HANDLE find = FindFirstFileW((folder + pattern).c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE) continue;
+    do found.push_back(data.cFileName);
+    while (FindNextFileW(find, &data));
+    FindClose(find);
+  }
+  return found;
+}
+
+bool Logged(const RecordingCallback& callback, const std::wstring& text, const wchar_t* style = nullptr) {
+  return std::any_of(callback.lines.begin(), callback.lines.end(), [&](const RecordingCallback::Line& line) {
+    return line.text.find(text) != std::wstring::npos && (!style || line.style == style);
+  });
+}
+
+// The engine's temporary folder pointed at a fresh folder, so staging files of this test alone are seen.
+class BurnFixture : public testing::Test {
+ protected:
+  void SetUp() override {
+    had = ReadPString(L"Settings", L"TempPath", old) != FALSE;
+    WritePString(L"Settings", L"TempPath", temp.Path().c_str());
+    CoInitialize(nullptr);
+  }
+  void TearDown() override {
+    EXPECT_TRUE(StagingFiles(temp.Path()).empty()) << "staging files left behind";
+    WritePString(L"Settings", L"TempPath", had ? old : nullptr);
+    CoUninitialize();
+  }
+
+  std::wstring Wav(const std::wstring& name, DWORD rate, WORD channels, const std::string& pcm) {
+    const std::wstring path = files / name;
+    EXPECT_TRUE(WriteFileBytes(path, WavFile(rate, channels, pcm)));
+    return path;
+  }
+
+  BurnOutcome Burn(CImageDiscMaster& master, const BurnJob& job, RecordingCallback& callback, bool test = false) {
+    EXPECT_EQ(master.Open(), S_OK);
+    CBurnProgressEvents* events = new CBurnProgressEvents(&callback);
+    const BurnOutcome outcome = RecordCD(&master, master.Recorder(), job, &callback, events, test);
+    events->Release();
+    return outcome;
+  }
+
+  void ExpectNoImage(const CImageDiscMaster& master) {
+    EXPECT_EQ(master.ImagesWritten(), 0);
+    EXPECT_FALSE(FileExists(files / L"disc.bin"));
+    EXPECT_FALSE(FileExists(files / L"disc.cue"));
+  }
+
+  TempFolder temp, files;
+  bool had = false;
+  wchar_t old[512] = {};
+};
+
+// What the engine itself decodes the file to: format and PCM.
+std::string Decode(const std::wstring& path, WAVEFORMATEX* format) {
+  struct Sink : IPlayCallback {
+    std::string data;
+    bool STDMETHODCALLTYPE OnData(const void* bytes, UINT32 size) override {
+      data.append(static_cast<const char*>(bytes), size);
+      return true;
+    }
+  } sink;
+  BurnJob holder;
+  EXPECT_EQ(holder.AddFile(path), S_OK);
+  RecordingCallback callback;
+  IConvertSource* source = holder.entries.at(0).source;
+  source->SetCallback(&callback);
+  EXPECT_TRUE(source->Open());
+  source->GetFormat(format);
+  EXPECT_TRUE(source->ReadAll(&sink));
+  source->Close();
+  source->SetCallback(nullptr);
+  return sink.data;
+}
+
+// Delivers half a second of audio, then fails as a damaged file would.
+class CFailingSource : public IConvertSource {
+ public:
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** out) override {
+    *out = nullptr;
+    return E_NOINTERFACE;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return ++refs; }
+  ULONG STDMETHODCALLTYPE Release() override {
+    const ULONG left = --refs;
+    if (!left) delete this;
+    return left;
+  }
+  bool STDMETHODCALLTYPE SetFileName(const wchar_t*) override { return true; }
+  bool STDMETHODCALLTYPE GetFileName(wchar_t* buf, int cch) override {
+    return buf && wcsncpy(buf, L"C:\\damaged.wav", static_cast<size_t>(cch)) != nullptr;
+  }
+  int STDMETHODCALLTYPE GetFormatIndex() override { return 0; }
+  int STDMETHODCALLTYPE SetFormatIndex(int) override { return 0; }
+  bool STDMETHODCALLTYPE GetClassId(GUID*) override { return false; }
+  bool STDMETHODCALLTYPE GetFileTitle(wchar_t* buf, int cch) override { return GetFileName(buf, cch); }
+  bool STDMETHODCALLTYPE GetFolder(wchar_t*, int) override { return false; }
+  bool STDMETHODCALLTYPE Open() override { return true; }
+  bool STDMETHODCALLTYPE SetStartTime(int) override { return true; }
+  bool STDMETHODCALLTYPE ReadAll(IPlayCallback* sink) override {
+    const std::string half = Samples(88200, 3);
+    sink->OnData(half.data(), static_cast<UINT32>(half.size()));
+    if (callback) callback->LogStyled(L"Read error\n", L"e");
+    return false;
+  }
+  bool STDMETHODCALLTYPE Close() override { return true; }
+  bool STDMETHODCALLTYPE GetMetadata(IMetadata**) override { return false; }
+  bool STDMETHODCALLTYPE GetDataSize(UINT32* bytes, int, int) override {
+    *bytes = 176400;
+    return true;
+  }
+  bool STDMETHODCALLTYPE GetFormat(WAVEFORMATEX* out) override {
+    *out = {WAVE_FORMAT_PCM, 2, 44100, 176400, 4, 16, 0};
+    return true;
+  }
+  void STDMETHODCALLTYPE SetCallback(IConvertCallback* cb) override { callback = cb; }
+
+ private:
+  ULONG refs = 1;
+  IConvertCallback* callback = nullptr;
+};
+
+// Cancels once the job reaches the given status text.
+class CancelAt : public RecordingCallback {
+ public:
+  explicit CancelAt(std::wstring status) : trigger(std::move(status)) {}
+  void STDMETHODCALLTYPE SetStatusText(const wchar_t* text) override {
+    RecordingCallback::SetStatusText(text);
+    if (status == trigger) cancelled = TRUE;
+  }
+  void STDMETHODCALLTYPE StepProgress(int step) override {
+    RecordingCallback::StepProgress(step);
+    if (trigger.empty()) cancelled = TRUE;  // during the conversion
+  }
+
+ private:
+  std::wstring trigger;
+};
+
+}  // namespace
+
+TEST_F(BurnFixture, EachSourceBecomesItsTrackInCdAudio) {
+  // 1764100 bytes: 750 whole sectors and 100 bytes that are kept, padded with silence.
+  const std::string cdPcm = Samples(1764100, 1);
+  BurnJob job;
+  ASSERT_EQ(job.AddFile(Wav(L"cd.wav", 44100, 2, cdPcm)), S_OK);
+  ASSERT_EQ(job.AddFile(Wav(L"low.wav", 22050, 1, Samples(22050 * 2 * 2, 2))), S_OK);
+  ASSERT_EQ(job.AddFile(std::wstring(BURN_INPUTS) + L"\\tone.flac"), S_OK);
+
+  CImageDiscMaster master(files / L"disc.bin", files / L"disc.cue");
+  RecordingCallback callback;
+  ASSERT_EQ(Burn(master, job, callback), BurnOutcome::Completed);
+  EXPECT_TRUE(callback.Errors().empty()) << callback.Errors().front();
+  EXPECT_TRUE(Logged(callback, L"Recording disc...\n"));
+  EXPECT_TRUE(Logged(callback, L"Audio CD was successfully created", L"i"));
+  EXPECT_EQ(callback.currentFile, L"Completed");
+
+  const std::string bin = ReadFileBytes(files / L"disc.bin");
+  CueSheet sheet;
+  DiscLayout layout;
+  std::wstring error;
+  ASSERT_TRUE(ParseCueSheet(ReadFileBytes(files / L"disc.cue"), &sheet, &error)) << error;
+  ASSERT_TRUE(LayOutDisc(sheet, {bin.size() / kSector}, &layout, &error)) << error;
+  ASSERT_EQ(layout.tracks.size(), 3u);
+  auto track = [&](size_t t) {
+    const size_t end = t + 1 < layout.tracks.size() ? static_cast<size_t>(sheet.tracks[t + 1].index0)
+                                                     : static_cast<size_t>(layout.leadOut);
+    return bin.substr(layout.tracks[t].start * kSector, (end - layout.tracks[t].start) * kSector);
+  };
+
+  std::string expected = cdPcm;
+  expected.resize(751 * kSector, '\0');
+  EXPECT_TRUE(track(0) == expected) << "CD audio is burnt bit for bit, its partial last sector kept";
+
+  const wchar_t* others[] = {L"low.wav", L"tone.flac"};
+  for (size_t t = 1; t < 3; ++t) {
+    SCOPED_TRACE(testing::Message() << "track " << t + 1);
+    WAVEFORMATEX format = {};
+    const std::wstring path = t == 1 ? files / others[0] : std::wstring(BURN_INPUTS) + L"\\" + others[1];
+    const std::string decoded = Decode(path, &format);
+    ASSERT_GT(format.nAvgBytesPerSec, 0u);
+    const double sectors = static_cast<double>(decoded.size()) * 176400 / format.nAvgBytesPerSec / kSector;
+    const std::string audio = track(t);
+    EXPECT_NEAR(static_cast<double>(audio.size() / kSector), sectors, 2.0);
+    EXPECT_GT(std::count(audio.begin(), audio.end(), '\0'), 0);
+    EXPECT_LT(static_cast<size_t>(std::count(audio.begin(), audio.end(), '\0')), audio.size() / 4)
+        << "the track holds sound, not silence";
+  }
+}
+
+TEST_F(BurnFixture, ListOverCapacityIsRefusedBeforeConverting) {
+  BurnJob job;
+  ASSERT_EQ(job.AddFile(Wav(L"a.wav", 44100, 2, Samples(400 * kSector, 1))), S_OK);
+  ASSERT_EQ(job.AddFile(Wav(L"b.wav", 44100, 2, Samples(400 * kSector, 2))), S_OK);
+  // 400 + 150 + 400 blocks do not fit in 900, though the first track alone would.
+  CImageDiscMaster master(files / L"disc.bin", files / L"disc.cue", 900);
+  RecordingCallback callback;
+  EXPECT_EQ(Burn(master, job, callback), BurnOutcome::Failed);
+  EXPECT_TRUE(Logged(callback, L"The tracks need 950 blocks, but the disc holds only 900", L"e"));
+  EXPECT_FALSE(Logged(callback, L"a.wav")) << "no track was converted";
+  EXPECT_FALSE(Logged(callback, L"Recording disc"));
+  EXPECT_EQ(callback.currentFile, L"Failed - please see details");
+  ExpectNoImage(master);
+}
+
+TEST_F(BurnFixture, FailedOrCancelledBurnsLeaveNothing) {
+  struct Case {
+    const char* what;
+    std::wstring cancelAt;  // status text at which the user cancels; empty: during the conversion
+    bool cancel;
+    bool damaged;
+    HRESULT recordFailure;
+    BurnOutcome outcome;
+    const wchar_t* line;
+  };
+  const Case cases[] = {
+      {"a source fails mid-conversion", L"", false, true, S_OK, BurnOutcome::Failed, L"Read error"},
+      {"cancelled while converting", L"", true, false, S_OK, BurnOutcome::Cancelled, L"Canceled"},
+      {"cancelled while recording", L"Burning:", true, false, S_OK, BurnOutcome::Cancelled,
+       L"Recording failed (hr=8004020D)"},
+      {"the recorder has no disc", L"", false, false, IMAPI_E_MEDIUM_NOTPRESENT, BurnOutcome::Failed,
+       L"Recording failed (hr=8004020F)"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    BurnJob job;
+    ASSERT_EQ(job.AddFile(Wav(L"first.wav", 44100, 2, Samples(100 * kSector, 1))), S_OK);
+    if (c.damaged) job.entries.push_back({L"C:\\damaged.wav", new CFailingSource});
+    ASSERT_EQ(job.AddFile(Wav(L"last.wav", 22050, 2, Samples(300 * kSector, 2))), S_OK);
+    CImageDiscMaster master(files / L"disc.bin", files / L"disc.cue");
+    master.FailNextRecord(c.recordFailure);
+    CancelAt callback(c.cancel ? c.cancelAt : L"-");
+    EXPECT_EQ(Burn(master, job, callback), c.outcome);
+    EXPECT_TRUE(Logged(callback, c.line)) << "missing: " << testing::PrintToString(std::wstring(c.line));
+    EXPECT_FALSE(Logged(callback, L"successfully"));
+    EXPECT_NE(callback.currentFile, L"Completed");
+    ExpectNoImage(master);
+    EXPECT_TRUE(StagingFiles(temp.Path()).empty());
+  }
+}
+
+TEST_F(BurnFixture, TestModeRecordsNothingAndProgressReachesTheWindow) {
+  BurnJob job;
+  ASSERT_EQ(job.AddFile(Wav(L"a.wav", 44100, 2, Samples(40 * kSector, 1))), S_OK);
+  ASSERT_EQ(job.AddFile(Wav(L"b.wav", 44100, 2, Samples(40 * kSector, 2))), S_OK);
+  CImageDiscMaster master(files / L"disc.bin", files / L"disc.cue");
+  RecordingCallback callback;
+  EXPECT_EQ(Burn(master, job, callback, true), BurnOutcome::Completed);
+  EXPECT_TRUE(Logged(callback, L"Recording disc (test mode)...\n"));
+  EXPECT_EQ(callback.progressRange, 40 + 150 + 40) << "block progress of the last event";
+  EXPECT_EQ(callback.progressPos, 0) << "reset after recording";
+  ExpectNoImage(master);
+}
