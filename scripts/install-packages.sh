@@ -14,6 +14,8 @@ packages=(
   sox ffmpeg python3-mutagen flac vorbis-tools lame
   # CD images (ISO 9660 with Joliet) are read back by these
   genisoimage xorriso
+  # the saved burn lists are checked as XML by xmllint
+  libxml2-utils
   # the Windows Installer package is compiled from its WiX source
   wixl
   # GoogleTest sources, cross-built by deps/
