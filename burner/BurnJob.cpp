@@ -5,6 +5,9 @@
 #include <cstdio>
 #include <cwchar>
 
+#include <shlobj.h>
+#include <wincrypt.h>
+
 #include "RedBookDest.h"
 
 namespace {
@@ -128,6 +131,166 @@ BurnOutcome StageTrack(IRedbookDiscMaster* redbook, const BurnEntry& entry, ICon
   return BurnOutcome::Completed;
 }
 
+// ---- Joliet staging --------------------------------------------------------------------------------------
+
+constexpr DWORD kCopyPieceBytes = 32768;
+constexpr int kMaxTrackNumber = 999;
+
+bool SettingOn(const wchar_t* name) {
+  int value = 1;
+  ReadPInt(L"Settings", name, &value);
+  return value != 0;
+}
+
+std::wstring WithSlash(std::wstring folder) {
+  if (!folder.empty() && folder.back() != L'\\' && folder.back() != L'/') folder += L'\\';
+  return folder;
+}
+
+std::wstring CacheFolder() {
+  wchar_t stored[512] = {};
+  if (ReadPString(L"Settings", L"CDCache", stored) && stored[0]) return WithSlash(stored);
+  wchar_t appData[MAX_PATH] = {};
+  if (FAILED(SHGetFolderPathW(nullptr, CSIDL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, appData))) return {};
+  return WithSlash(appData) + L"cdforge\\CDCache\\";
+}
+
+// Lower-case hexadecimal MD5 of the file's bytes; empty when it cannot be read.
+std::wstring FileMd5(const std::wstring& path) {
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return {};
+  HCRYPTPROV provider = 0;
+  HCRYPTHASH hash = 0;
+  std::wstring digest;
+  if (CryptAcquireContextW(&provider, nullptr, nullptr, PROV_RSA_FULL, CRYPT_VERIFYCONTEXT) &&
+      CryptCreateHash(provider, CALG_MD5, 0, 0, &hash)) {
+    std::vector<BYTE> piece(65536);
+    DWORD got = 0;
+    bool ok = true;
+    while ((ok = ReadFile(file, piece.data(), static_cast<DWORD>(piece.size()), &got, nullptr) != FALSE) && got)
+      if (!CryptHashData(hash, piece.data(), got, 0)) ok = false;
+    BYTE bytes[16];
+    DWORD size = sizeof(bytes);
+    if (ok && CryptGetHashParam(hash, HP_HASHVAL, bytes, &size, 0) && size == 16) {
+      wchar_t hex[33];
+      for (int i = 0; i < 16; ++i) swprintf(hex + i * 2, 3, L"%02x", bytes[i]);
+      digest = hex;
+    }
+  }
+  if (hash) CryptDestroyHash(hash);
+  if (provider) CryptReleaseContext(provider, 0);
+  CloseHandle(file);
+  return digest;
+}
+
+bool HasExtension(const std::wstring& path, const wchar_t* extension) {
+  const size_t length = wcslen(extension);
+  return path.size() >= length && _wcsicmp(path.c_str() + path.size() - length, extension) == 0;
+}
+
+// Puts the file onto the image as a one-stream storage named "TRACK%03d" plus the extension.
+HRESULT AddToImage(IJolietDiscMaster* joliet, const std::wstring& path, int number, const wchar_t* extension) {
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return HRESULT_FROM_WIN32(GetLastError());
+  IStorage* storage = nullptr;
+  HRESULT hr = StgCreateDocfile(nullptr, STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE | STGM_DELETEONRELEASE,
+                                0, &storage);
+  IStream* stream = nullptr;
+  if (SUCCEEDED(hr)) {
+    wchar_t name[32];
+    swprintf(name, 32, L"TRACK%03d%ls", number, extension);
+    hr = storage->CreateStream(name, STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE, 0, 0, &stream);
+  }
+  std::vector<BYTE> piece(kCopyPieceBytes);
+  while (SUCCEEDED(hr)) {
+    DWORD got = 0;
+    if (!ReadFile(file, piece.data(), kCopyPieceBytes, &got, nullptr)) {
+      hr = HRESULT_FROM_WIN32(GetLastError());
+      break;
+    }
+    if (got == 0) break;
+    ULONG written = 0;
+    hr = stream->Write(piece.data(), got, &written);
+    if (SUCCEEDED(hr) && written != got) hr = STG_E_MEDIUMFULL;
+  }
+  CloseHandle(file);
+  if (stream) stream->Release();
+  if (SUCCEEDED(hr)) hr = joliet->AddData(storage, 0);
+  if (storage) storage->Release();
+  return hr;
+}
+
+enum class EntryResult { Added, Skipped, Failed, Cancelled };
+
+// Converts (or reuses) one entry's file and adds it as track `number`.
+EntryResult StageDataEntry(IJolietDiscMaster* joliet, const BurnEntry& entry, int number, const CONVFORMAT& target,
+                           const wchar_t* extension, const wchar_t* formatName, IConvertCallback* callback) {
+  wchar_t name[MAX_PATH] = {};
+  if (!entry.source->GetFileName(name, MAX_PATH)) {
+    callback->LogStyled(L"Source filename not available (unexpected)\n", L"e");
+    return EntryResult::Skipped;
+  }
+  std::wstring file;
+  bool temporary = false;
+  if (SettingOn(L"NoReencode") && HasExtension(name, extension)) {
+    LogFormatted(callback, L"", L"Skipping %ls (already in %ls format)\n", name, formatName);
+    file = name;
+  } else {
+    const bool cached = SettingOn(L"UseCDCache");
+    std::wstring writing;
+    if (cached) {
+      const std::wstring digest = FileMd5(name);
+      const std::wstring folder = CacheFolder();
+      if (digest.empty() || folder.empty()) {
+        LogFormatted(callback, L"e", L"%ls cannot be read\n", name);
+        return EntryResult::Skipped;
+      }
+      file = folder + (extension + 1) + L"\\" + digest + extension;
+      if (GetFileAttributesW(file.c_str()) != INVALID_FILE_ATTRIBUTES) {
+        LogFormatted(callback, L"", L"Skipping %ls (using cache file)\n", name);
+      } else {
+        // Converted under another name and renamed when whole, so an interrupted conversion is never reused.
+        writing = folder + (extension + 1) + L"\\" + digest + L".part" + extension;
+      }
+    } else {
+      static LONG counter = 0;
+      wchar_t folder[MAX_PATH + 1] = {}, temp[MAX_PATH + 64];
+      ACTempPath(folder);
+      swprintf(temp, MAX_PATH + 64, L"%lsbrn%lu-%ld%ls", WithSlash(folder).c_str(), GetCurrentProcessId(),
+               InterlockedIncrement(&counter), extension);
+      file = writing = temp;
+      temporary = true;
+    }
+    if (!writing.empty()) {
+      LogFormatted(callback, L"", L"%ls\n", name);
+      IConvertDestination* destination = nullptr;
+      HRESULT hr = ConvCreateDest(&target, &destination);
+      if (SUCCEEDED(hr) && !destination) hr = E_FAIL;
+      if (SUCCEEDED(hr) && !destination->SetFileName(writing.c_str())) hr = E_INVALIDARG;
+      if (SUCCEEDED(hr)) hr = AudioConvert(entry.source, destination, callback, nullptr, nullptr, -1, -1);
+      if (destination) destination->Release();
+      if (SUCCEEDED(hr) && writing != file && !MoveFileExW(writing.c_str(), file.c_str(), MOVEFILE_REPLACE_EXISTING))
+        hr = HRESULT_FROM_WIN32(GetLastError());
+      if (FAILED(hr)) {
+        DeleteFileW(writing.c_str());
+        if (callback->IsCancelled()) return EntryResult::Cancelled;
+        return EntryResult::Skipped;
+      }
+    }
+  }
+  if (callback->IsCancelled()) {
+    if (temporary) DeleteFileW(file.c_str());
+    return EntryResult::Cancelled;
+  }
+  const HRESULT hr = AddToImage(joliet, file, number, extension);
+  if (temporary) DeleteFileW(file.c_str());
+  if (FAILED(hr)) {
+    LogFormatted(callback, L"e", L"Cannot add file to image (hr=%lX)\n", Hex(hr));
+    return EntryResult::Failed;
+  }
+  return EntryResult::Added;
+}
+
 }  // namespace
 
 BurnJob::~BurnJob() {
@@ -193,6 +356,69 @@ BurnOutcome StageRedBook(IDiscMaster* master, const BurnJob& job, IConvertCallba
   return outcome;
 }
 
+BurnOutcome StageJoliet(IDiscMaster* master, const BurnJob& job, IConvertCallback* callback) {
+  const bool mp3 = job.format == kBurnMp3;
+  const wchar_t* extension = mp3 ? L".mp3" : L".wma";
+  const wchar_t* formatName = mp3 ? L"MP3" : L"Windows Media";
+  CONVFORMAT target = {};
+  HRESULT hr = ConvGetFormatByName(&target, formatName);
+  if (FAILED(hr)) {
+    LogFormatted(callback, L"e", L"The %ls format is not available (error=%lX)\n", formatName, Hex(hr));
+    return BurnOutcome::Failed;
+  }
+  IJolietDiscMaster* joliet = nullptr;
+  hr = master->SetActiveDiscMasterFormat(IID_IJolietDiscMaster, reinterpret_cast<void**>(&joliet));
+  if (FAILED(hr) || !joliet) {
+    LogFormatted(callback, L"e", L"Active disc format cannot be set to Joliet (error=%lX)\n",
+                 Hex(FAILED(hr) ? hr : E_POINTER));
+    return BurnOutcome::Failed;
+  }
+  IPropertyStorage* properties = nullptr;
+  hr = joliet->GetJolietProperties(&properties);
+  if (SUCCEEDED(hr) && !properties) hr = E_POINTER;
+  if (SUCCEEDED(hr)) {
+    PROPSPEC spec = {};
+    spec.ulKind = PRSPEC_LPWSTR;
+    spec.lpwstr = const_cast<LPOLESTR>(L"VolumeName");
+    PROPVARIANT value;
+    PropVariantInit(&value);
+    value.vt = VT_BSTR;
+    value.bstrVal = SysAllocString(job.volumeLabel.c_str());
+    hr = value.bstrVal ? properties->WriteMultiple(1, &spec, &value, PID_FIRST_USABLE) : E_OUTOFMEMORY;
+    PropVariantClear(&value);
+    if (SUCCEEDED(hr)) hr = joliet->SetJolietProperties(properties);
+  }
+  if (properties) properties->Release();
+  if (FAILED(hr)) LogFormatted(callback, L"e", L"Volume label cannot be set (error=%lX)\n", Hex(hr));
+
+  master->ClearFormatContent();
+  callback->SetStatusText(L"Converting:");
+  callback->SetCurrentFile(L"Preparing...", FALSE);
+  LogFormatted(callback, L"", L"Converting audio files to %ls\n", formatName);
+
+  BurnOutcome outcome = BurnOutcome::Completed;
+  int number = 0;
+  for (const BurnEntry& entry : job.entries) {
+    if (callback->IsCancelled()) {
+      outcome = BurnOutcome::Cancelled;
+      break;
+    }
+    // Dropping files silently would record a disc short of what the list holds.
+    if (++number > kMaxTrackNumber) {
+      LogFormatted(callback, L"e", L"Cannot add more than %d files to the image\n", kMaxTrackNumber);
+      outcome = BurnOutcome::Failed;
+      break;
+    }
+    const EntryResult result = StageDataEntry(joliet, entry, number, target, extension, formatName, callback);
+    if (result == EntryResult::Cancelled) outcome = BurnOutcome::Cancelled;
+    if (result == EntryResult::Failed) outcome = BurnOutcome::Failed;
+    if (outcome != BurnOutcome::Completed) break;
+  }
+  if (outcome == BurnOutcome::Completed && callback->IsCancelled()) outcome = BurnOutcome::Cancelled;
+  joliet->Release();
+  return outcome;
+}
+
 BurnOutcome RecordCD(IDiscMaster* master, IDiscRecorder* recorder, const BurnJob& job, IConvertCallback* callback,
                      IDiscMasterProgressEvents* events, bool testMode) {
   if (job.entries.empty()) return BurnOutcome::Failed;
@@ -204,16 +430,7 @@ BurnOutcome RecordCD(IDiscMaster* master, IDiscRecorder* recorder, const BurnJob
   if (job.format == kBurnRedBook) {
     outcome = StageRedBook(master, job, callback);
   } else {
-    // Data discs are not staged by this job yet: refuse rather than record an empty disc.
-    IUnknown* joliet = nullptr;
-    const HRESULT hr = master->SetActiveDiscMasterFormat(IID_IJolietDiscMaster, reinterpret_cast<void**>(&joliet));
-    if (FAILED(hr)) {
-      LogFormatted(callback, L"e", L"Active disc format cannot be set to Joliet (error=%lX)\n", Hex(hr));
-    } else {
-      joliet->Release();
-      LogFormatted(callback, L"e", L"Active disc format cannot be set to Joliet (error=%lX)\n", Hex(E_NOTIMPL));
-    }
-    outcome = BurnOutcome::Failed;
+    outcome = StageJoliet(master, job, callback);
   }
 
   if (outcome == BurnOutcome::Cancelled) {
@@ -236,7 +453,7 @@ BurnOutcome RecordCD(IDiscMaster* master, IDiscRecorder* recorder, const BurnJob
       callback->LogStyled(L"Audio CD was successfully created\n", L"i");
     }
   }
-  // The staged tracks are not needed once recorded or abandoned; clearing removes their stash.
+  // The staged tracks or files are not needed once recorded or abandoned; clearing removes their stash.
   master->ClearFormatContent();
   if (advised) master->ProgressUnadvise(cookie);
   return outcome;

@@ -1,5 +1,6 @@
-// The burn job: stages the list of sources as audio tracks through a disc master (IMAPI v1) and records
-// the disc, reporting through the progress window's IConvertCallback.
+// The burn job: stages the list of sources as audio tracks, or as MP3 / Windows Media files of a Joliet data
+// disc, through a disc master (IMAPI v1) and records the disc, reporting through the progress window's
+// IConvertCallback.
 #pragma once
 
 #include <windows.h>
@@ -38,6 +39,11 @@ enum class BurnOutcome { Completed, Cancelled, Failed };
 // Red Book staging of every entry through `master`. Stops at the first failure or cancel; the tracks must
 // all fit on the disc (checked before the first track, and whenever the image reports a full disc).
 BurnOutcome StageRedBook(IDiscMaster* master, const BurnJob& job, IConvertCallback* callback);
+
+// Joliet staging (formats 2 and 3): each entry converted to the target format unless it already has it, as
+// "TRACKnnn.mp3" / ".wma" in list order, converted files kept in the "CDCache" folder when "UseCDCache" is on.
+// A failed conversion skips its entry; a file the image refuses (a full disc among them) stops the staging.
+BurnOutcome StageJoliet(IDiscMaster* master, const BurnJob& job, IConvertCallback* callback);
 
 // Steps 4-9 of recording on an opened disc master: sets the recorder, advises `events` (may be null),
 // stages, records (simulate = test mode) and reports the outcome in the callback's log and texts. The

@@ -85,7 +85,11 @@ constexpr byte kRecorderId[] = {'T', 'A', 'V', 'I', 'M', 'G', '0', '1'};
 // ------------------------------------------------------------------------------------------------------------
 
 CImageRecorder::CImageRecorder(std::wstring binPath, std::wstring cuePath, long capacityBlocks)
-    : binPath(std::move(binPath)), cuePath(std::move(cuePath)), capacity(capacityBlocks) {}
+    : binPath(std::move(binPath)), cuePath(std::move(cuePath)), capacity(capacityBlocks) {
+  const size_t dot = this->binPath.find_last_of(L"./\\");
+  isoPath = (dot != std::wstring::npos && this->binPath[dot] == L'.' ? this->binPath.substr(0, dot) : this->binPath) +
+            L".iso";
+}
 
 HRESULT STDMETHODCALLTYPE CImageRecorder::QueryInterface(REFIID iid, void** out) {
   if (!out) return E_POINTER;
@@ -218,15 +222,16 @@ HRESULT STDMETHODCALLTYPE CImageDiscMaster::EnumDiscMasterFormats(IEnumDiscMaste
   if (!formats) return E_POINTER;
   *formats = nullptr;
   if (!opened) return IMAPI_E_NOTOPENED;
-  *formats = new CFixedEnum<IEnumDiscMasterFormats, IID>(IID_IEnumDiscMasterFormats, {IID_IRedbookDiscMaster});
+  *formats = new CFixedEnum<IEnumDiscMasterFormats, IID>(IID_IEnumDiscMasterFormats,
+                                                          {IID_IRedbookDiscMaster, IID_IJolietDiscMaster});
   return S_OK;
 }
 
 HRESULT STDMETHODCALLTYPE CImageDiscMaster::GetActiveDiscMasterFormat(IID* format) {
   if (!format) return E_POINTER;
   if (!opened) return IMAPI_E_NOTOPENED;
-  if (!redbook) return kImapiNoActiveFormat;
-  *format = IID_IRedbookDiscMaster;
+  if (!redbook && !joliet) return kImapiNoActiveFormat;
+  *format = redbook ? IID_IRedbookDiscMaster : IID_IJolietDiscMaster;
   return S_OK;
 }
 
@@ -234,12 +239,20 @@ HRESULT STDMETHODCALLTYPE CImageDiscMaster::SetActiveDiscMasterFormat(REFIID for
   if (!formatInterface) return E_POINTER;
   *formatInterface = nullptr;
   if (!opened) return IMAPI_E_NOTOPENED;
-  if (!IsEqualIID(format, IID_IRedbookDiscMaster)) return E_NOINTERFACE;
+  const bool audio = IsEqualIID(format, IID_IRedbookDiscMaster);
+  if (!audio && !IsEqualIID(format, IID_IJolietDiscMaster)) return E_NOINTERFACE;
   // A new staging object: setting the format clears the staged image.
-  if (redbook) redbook->Release();
-  redbook = new CAudioImageWriter(recorder->BinPath(), recorder->CuePath(), recorder->Capacity());
-  redbook->AddRef();
-  *formatInterface = static_cast<IRedbookDiscMaster*>(redbook);
+  DropFormat();
+  if (audio) {
+    redbook = new CAudioImageWriter(recorder->BinPath(), recorder->CuePath(), recorder->Capacity());
+    redbook->AddRef();
+    *formatInterface = static_cast<IRedbookDiscMaster*>(redbook);
+  } else {
+    // A data sector holds 2048 bytes where an audio sector holds 2352: the disc has as many of either.
+    joliet = new CJolietImage(recorder->IsoPath(), recorder->Capacity());
+    joliet->AddRef();
+    *formatInterface = static_cast<IJolietDiscMaster*>(joliet);
+  }
   return S_OK;
 }
 
@@ -270,8 +283,9 @@ HRESULT STDMETHODCALLTYPE CImageDiscMaster::SetActiveDiscRecorder(IDiscRecorder*
 
 HRESULT STDMETHODCALLTYPE CImageDiscMaster::ClearFormatContent() {
   if (!opened) return IMAPI_E_NOTOPENED;
-  if (!redbook) return kImapiNoActiveFormat;
-  redbook->Clear();
+  if (redbook) redbook->Clear();
+  else if (joliet) joliet->Clear();
+  else return kImapiNoActiveFormat;
   return S_OK;
 }
 
@@ -307,15 +321,19 @@ bool CImageDiscMaster::AnyCancel() {
 HRESULT STDMETHODCALLTYPE CImageDiscMaster::RecordDisc(boolean simulate, boolean) {
   if (!opened) return IMAPI_E_NOTOPENED;
   if (!active) return kImapiNoActiveRecorder;
-  if (!redbook) return kImapiNoActiveFormat;
+  if (!redbook && !joliet) return kImapiNoActiveFormat;
   if (injectedFailure != S_OK) {
     const HRESULT hr = injectedFailure;
     injectedFailure = S_OK;
     return hr;
   }
-  long tracks = 0, used = 0;
-  redbook->GetTotalAudioTracks(&tracks);
-  redbook->GetUsedAudioBlocks(&used);
+  long tracks = 1, used = 0;
+  if (redbook) {
+    redbook->GetTotalAudioTracks(&tracks);
+    redbook->GetUsedAudioBlocks(&used);
+  } else {
+    joliet->GetUsedDataBlocks(&used);
+  }
   // Sinks may unadvise from inside an event: each event goes to a copy of the list.
   auto notify = [this](auto call) {
     for (const Sink& sink : std::vector<Sink>(sinks)) call(sink.events);
@@ -330,7 +348,7 @@ HRESULT STDMETHODCALLTYPE CImageDiscMaster::RecordDisc(boolean simulate, boolean
   if (hr == S_OK) {
     notify([&](IDiscMasterProgressEvents* e) { e->NotifyBlockProgress(0, used); });
     if (!simulate) {
-      hr = redbook->WriteImage();
+      hr = redbook ? redbook->WriteImage() : joliet->WriteImage();
       if (SUCCEEDED(hr)) ++imagesWritten;
     }
   }
@@ -348,9 +366,15 @@ void CImageDiscMaster::ReleaseSinks() {
   for (const Sink& sink : old) sink.events->Release();
 }
 
-HRESULT STDMETHODCALLTYPE CImageDiscMaster::Close() {
+void CImageDiscMaster::DropFormat() {
   if (redbook) redbook->Release();
+  if (joliet) joliet->Release();
   redbook = nullptr;
+  joliet = nullptr;
+}
+
+HRESULT STDMETHODCALLTYPE CImageDiscMaster::Close() {
+  DropFormat();
   active = nullptr;
   ReleaseSinks();
   opened = false;

@@ -1,5 +1,6 @@
-// A disc master whose only recorder writes an audio CD image (BIN + CUE) instead of a disc: the burn job
-// runs against it exactly as against the platform's disc master.
+// A disc master whose only recorder writes a CD image instead of a disc: BIN + CUE for an audio CD, an ISO
+// (the BIN's path with the extension ".iso") for a data CD. The burn job runs against it exactly as against the
+// platform's disc master.
 #pragma once
 
 #include <windows.h>
@@ -9,6 +10,7 @@
 
 #include "AudioImage.h"
 #include "Imapi.h"
+#include "JolietImage.h"
 
 // Result codes the documentation names for the disc master beyond those of Imapi.h.
 inline constexpr HRESULT kImapiNoActiveFormat = static_cast<HRESULT>(0x8004021F);
@@ -47,15 +49,16 @@ class CImageRecorder : public IDiscRecorder {
 
   const std::wstring& BinPath() const { return binPath; }
   const std::wstring& CuePath() const { return cuePath; }
+  const std::wstring& IsoPath() const { return isoPath; }
   long Capacity() const { return capacity; }
 
  private:
   ULONG refCount = 1;
-  std::wstring binPath, cuePath;
+  std::wstring binPath, cuePath, isoPath;
   long capacity;
 };
 
-// IDiscMaster with the image recorder and the Red Book format. Every operation but Open answers
+// IDiscMaster with the image recorder and the Red Book and Joliet formats. Every operation but Open answers
 // IMAPI_E_NOTOPENED until Open; RecordDisc needs an active recorder and format and writes the image.
 class CImageDiscMaster : public IDiscMaster {
  public:
@@ -75,7 +78,7 @@ class CImageDiscMaster : public IDiscMaster {
   HRESULT STDMETHODCALLTYPE EnumDiscMasterFormats(IEnumDiscMasterFormats** formats) override;
   // kImapiNoActiveFormat before a format was set.
   HRESULT STDMETHODCALLTYPE GetActiveDiscMasterFormat(IID* format) override;
-  // Only IID_IRedbookDiscMaster (E_NOINTERFACE otherwise); clears the staged image.
+  // IID_IRedbookDiscMaster or IID_IJolietDiscMaster (E_NOINTERFACE otherwise); clears the staged image.
   HRESULT STDMETHODCALLTYPE SetActiveDiscMasterFormat(REFIID format, void** formatInterface) override;
   HRESULT STDMETHODCALLTYPE EnumDiscRecorders(IEnumDiscRecorders** recorders) override;
   HRESULT STDMETHODCALLTYPE GetActiveDiscRecorder(IDiscRecorder** recorder) override;
@@ -84,7 +87,7 @@ class CImageDiscMaster : public IDiscMaster {
   HRESULT STDMETHODCALLTYPE ClearFormatContent() override;
   HRESULT STDMETHODCALLTYPE ProgressAdvise(IDiscMasterProgressEvents* events, UINT_PTR* cookie) override;
   HRESULT STDMETHODCALLTYPE ProgressUnadvise(UINT_PTR cookie) override;
-  // Announces the burn, asks QueryCancel before each track, writes the BIN/CUE (nothing when simulating)
+  // Announces the burn, asks QueryCancel before each track, writes the BIN/CUE or ISO (nothing when simulating)
   // and reports NotifyBurnComplete with the result. A cancel answers IMAPI_E_USERABORT and writes nothing.
   HRESULT STDMETHODCALLTYPE RecordDisc(boolean simulate, boolean ejectAfterBurn) override;
   // Drops the staged image, the active recorder and format and the progress sinks.
@@ -103,12 +106,15 @@ class CImageDiscMaster : public IDiscMaster {
   };
   bool AnyCancel();
   void ReleaseSinks();
+  void DropFormat();
 
   ULONG refCount = 1;
   bool opened = false;
   CImageRecorder* recorder;  // owned reference
   IDiscRecorder* active = nullptr;
-  CAudioImageWriter* redbook = nullptr;  // the active format's staging, owned reference
+  // The active format's staging (one of the two at most), owned references.
+  CAudioImageWriter* redbook = nullptr;
+  CJolietImage* joliet = nullptr;
   std::vector<Sink> sinks;
   UINT_PTR nextCookie = 1;
   HRESULT injectedFailure = S_OK;

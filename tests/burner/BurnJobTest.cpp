@@ -291,3 +291,139 @@ TEST_F(BurnFixture, TestModeRecordsNothingAndProgressReachesTheWindow) {
   EXPECT_EQ(callback.progressPos, 0) << "reset after recording";
   ExpectNoImage(master);
 }
+
+// ---- MP3 data CD ---------------------------------------------------------------------------------------------
+
+namespace {
+
+// Data-CD settings pointed at a fresh cache folder; the stored values are put back afterwards.
+class DataCdFixture : public BurnFixture {
+ protected:
+  void SetUp() override {
+    BurnFixture::SetUp();
+    for (Saved& saved : settings) saved.had = ReadPString(L"Settings", saved.name, saved.value) != FALSE;
+    WritePString(L"Settings", L"CDCache", cache.Path().c_str());
+    WritePInt(L"Settings", L"UseCDCache", 1);
+    WritePInt(L"Settings", L"NoReencode", 1);
+  }
+  void TearDown() override {
+    for (Saved& saved : settings) {
+      WritePString(L"Settings", saved.name, nullptr);
+      if (!saved.had) continue;
+      if (wcscmp(saved.name, L"CDCache") == 0) WritePString(L"Settings", saved.name, saved.value);
+      else WritePInt(L"Settings", saved.name, _wtoi(saved.value));
+    }
+    BurnFixture::TearDown();
+  }
+
+  // An MP3 made by the engine from a WAV, as a user's own MP3 would be.
+  std::wstring Mp3(const std::wstring& name, double seconds, unsigned seed) {
+    const std::wstring wav = Wav(name + L".src.wav", 44100, 2, Samples(static_cast<size_t>(seconds * 176400), seed));
+    const std::wstring path = files / name;
+    BurnJob holder;
+    EXPECT_EQ(holder.AddFile(wav), S_OK);
+    CONVFORMAT format = {};
+    EXPECT_EQ(ConvGetFormatByName(&format, L"MP3"), S_OK);
+    IConvertDestination* destination = nullptr;
+    EXPECT_EQ(ConvCreateDest(&format, &destination), S_OK);
+    EXPECT_TRUE(destination->SetFileName(path.c_str()));
+    RecordingCallback callback;
+    EXPECT_EQ(AudioConvert(holder.entries.at(0).source, destination, &callback, nullptr, nullptr, -1, -1), S_OK);
+    destination->Release();
+    return path;
+  }
+
+  std::vector<std::wstring> CacheFiles() {
+    std::vector<std::wstring> found;
+    WIN32_FIND_DATAW data;
+    HANDLE find = FindFirstFileW((cache.Path() + L"\\mp3\\*").c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE) return found;
+    do
+      if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) found.push_back(data.cFileName);
+    while (FindNextFileW(find, &data));
+    FindClose(find);
+    return found;
+  }
+
+  struct Saved {
+    const wchar_t* name;
+    bool had;
+    wchar_t value[512];
+  };
+  Saved settings[3] = {{L"CDCache", false, {}}, {L"UseCDCache", false, {}}, {L"NoReencode", false, {}}};
+  TempFolder cache;
+};
+
+}  // namespace
+
+// Writes the image for check-burn-iso.sh: every entry an MP3 named by its list position, the MP3 unchanged.
+TEST_F(DataCdFixture, ListBecomesMp3FilesOfADataCd) {
+  const wchar_t* out = _wgetenv(L"TAVREL_BURN_OUT");
+  ASSERT_NE(out, nullptr) << "TAVREL_BURN_OUT names the folder the image goes to";
+  CreateDirectoryW(out, nullptr);
+  const std::wstring outFolder = out;
+
+  const std::string pcm = Samples(441000, 5);
+  const std::wstring mp3 = Mp3(L"Already.MP3", 2.0, 6);
+  BurnJob job;
+  job.format = kBurnMp3;
+  job.volumeLabel = L"Tavrel MP3 Disc";
+  ASSERT_EQ(job.AddFile(Wav(L"\u041f\u0456\u0441\u043d\u044f \u65e5\u672c.wav", 44100, 2, pcm)), S_OK);
+  ASSERT_EQ(job.AddFile(mp3), S_OK);
+  ASSERT_EQ(job.AddFile(std::wstring(BURN_INPUTS) + L"\\tone.flac"), S_OK);
+  ASSERT_EQ(job.AddFile(Wav(L"same bytes.wav", 44100, 2, pcm)), S_OK);  // shares the first entry's cache file
+
+  CImageDiscMaster master(outFolder + L"\\data.bin", outFolder + L"\\data.cue");
+  RecordingCallback callback;
+  ASSERT_EQ(Burn(master, job, callback), BurnOutcome::Completed);
+  EXPECT_TRUE(callback.Errors().empty()) << callback.Errors().front();
+  EXPECT_TRUE(Logged(callback, L"Converting audio files to MP3"));
+  EXPECT_TRUE(Logged(callback, L"Skipping " + mp3 + L" (already in MP3 format)\n"));
+  EXPECT_TRUE(Logged(callback, L"Skipping " + (files / L"same bytes.wav") + L" (using cache file)\n"));
+  EXPECT_EQ(callback.currentFile, L"Completed");
+  EXPECT_EQ(master.ImagesWritten(), 1);
+  EXPECT_TRUE(FileExists(outFolder + L"\\data.iso"));
+  EXPECT_FALSE(FileExists(outFolder + L"\\data.bin"));
+  EXPECT_EQ(CacheFiles().size(), 2u) << "one cache file per distinct content, no partial ones";
+  ASSERT_TRUE(WriteFileBytes(outFolder + L"\\already.mp3", ReadFileBytes(mp3)));
+
+  // A second burn converts nothing: every converted file comes from the cache.
+  RecordingCallback again;
+  CImageDiscMaster second(files / L"again.bin", files / L"again.cue");
+  ASSERT_EQ(Burn(second, job, again), BurnOutcome::Completed);
+  EXPECT_TRUE(Logged(again, L"Skipping " + std::wstring(BURN_INPUTS) + L"\\tone.flac (using cache file)\n"));
+  EXPECT_EQ(ReadFileBytes(files / L"again.iso").size(), ReadFileBytes(outFolder + L"\\data.iso").size());
+}
+
+TEST_F(DataCdFixture, DataCdOverCapacityIsRefusedWithNothingWritten) {
+  WritePInt(L"Settings", L"UseCDCache", 0);  // the converted file is a temporary one that must go too
+  BurnJob job;
+  job.format = kBurnMp3;
+  ASSERT_EQ(job.AddFile(Mp3(L"first.mp3", 1.0, 7)), S_OK);
+  ASSERT_EQ(job.AddFile(Wav(L"long.wav", 44100, 2, Samples(176400 * 10, 8))), S_OK);
+
+  // Room for the file system and the short MP3, not for ten seconds more.
+  CImageDiscMaster master(files / L"disc.bin", files / L"disc.cue", 60);
+  RecordingCallback callback;
+  EXPECT_EQ(Burn(master, job, callback), BurnOutcome::Failed);
+  EXPECT_TRUE(Logged(callback, L"Cannot add file to image (hr=8004021C)", L"e"));
+  EXPECT_EQ(callback.currentFile, L"Failed - please see details");
+  EXPECT_FALSE(Logged(callback, L"successfully"));
+  EXPECT_EQ(master.ImagesWritten(), 0);
+  EXPECT_FALSE(FileExists(files / L"disc.iso"));
+}
+
+TEST_F(DataCdFixture, CancelledDataCdLeavesNothing) {
+  BurnJob job;
+  job.format = kBurnMp3;
+  ASSERT_EQ(job.AddFile(Wav(L"a.wav", 44100, 2, Samples(176400 * 4, 9))), S_OK);
+  ASSERT_EQ(job.AddFile(Wav(L"b.wav", 44100, 2, Samples(176400 * 4, 10))), S_OK);
+
+  CImageDiscMaster master(files / L"disc.bin", files / L"disc.cue");
+  CancelAt callback(L"");  // during the first conversion
+  EXPECT_EQ(Burn(master, job, callback), BurnOutcome::Cancelled);
+  EXPECT_EQ(callback.currentFile, L"Canceled");
+  EXPECT_EQ(master.ImagesWritten(), 0);
+  EXPECT_FALSE(FileExists(files / L"disc.iso"));
+  EXPECT_TRUE(CacheFiles().empty()) << "an interrupted conversion must not become a cache file";
+}

@@ -1,12 +1,19 @@
-# The burn job's audio-CD path recorded through the image disc master, read back with the virtual drive's parser.
+# The burn job recorded through the image disc master: the audio CD read back with the virtual drive's parser,
+# the MP3 data CD written into a fresh folder and read back by Linux tools.
 set(BURN_INPUTS ${CMAKE_CURRENT_BINARY_DIR}/burn-inputs)
+set(BURN_OUT ${CMAKE_CURRENT_BINARY_DIR}/burn-out)
 tavrel_test(burner_job_tests
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/BurnJobTest.cpp ${PROJECT_SOURCE_DIR}/tests/api/ApiTestMain.cpp
   LIBRARIES burner_job vcdrive_parts
   LOCKS settings_section
-  PROPERTIES FIXTURES_REQUIRED burner_job_inputs TIMEOUT 300)
+  PROPERTIES FIXTURES_REQUIRED burner_job_inputs FIXTURES_SETUP burner_job_images TIMEOUT 300
+             ENVIRONMENT "TAVREL_BURN_OUT=Z:${BURN_OUT}")
 # Wine shows the Linux root as drive Z:.
 string(REPLACE "/" "\\\\" BURN_INPUTS_WINE "Z:${BURN_INPUTS}")
 target_compile_definitions(burner_job_tests PRIVATE "BURN_INPUTS=L\"${BURN_INPUTS_WINE}\"")
-add_test(NAME burner_job_inputs COMMAND ${CMAKE_CURRENT_LIST_DIR}/make-burn-inputs.sh ${BURN_INPUTS})
+add_test(NAME burner_job_inputs
+         COMMAND sh -c "rm -rf '${BURN_OUT}' && '${CMAKE_CURRENT_LIST_DIR}/make-burn-inputs.sh' '${BURN_INPUTS}'")
 set_tests_properties(burner_job_inputs PROPERTIES FIXTURES_SETUP burner_job_inputs)
+add_test(NAME burner_job_data_cd_read_by_linux COMMAND ${CMAKE_CURRENT_LIST_DIR}/check-burn-iso.sh ${BURN_OUT})
+set_tests_properties(burner_job_data_cd_read_by_linux
+                     PROPERTIES FIXTURES_REQUIRED "burner_job_inputs;burner_job_images" TIMEOUT 120)
