@@ -78,6 +78,7 @@ TEST_F(WindowModeTest, RefusalsShowOneMessageAndSettleTheListFile) {
   };
   std::wstring source = folder / L"one.wav";
   MakeWave(source);
+  burnerProgram = folder / L"no burner here.exe";
   for (Case& test : cases) {
     DeleteFileW(listFile.c_str());
     if (test.listBytes) {
@@ -95,6 +96,25 @@ TEST_F(WindowModeTest, RefusalsShowOneMessageAndSettleTheListFile) {
     EXPECT_EQ(FileExists(listFile), test.listLeft && test.listBytes) << test.message;
     EXPECT_FALSE(FileExists(OutputOf(source))) << test.message;
   }
+  burnerProgram.clear();
+}
+
+// Burning is the burner's: /B starts it with the list file, which it then owns; nothing is shown here.
+TEST_F(WindowModeTest, BurnHandsTheListToTheBurner) {
+  const std::wstring recorded = folder / L"arguments.txt";
+  SetEnvironmentVariableW(L"TAVREL_ARGS_FILE", recorded.c_str());
+  burnerProgram = ProgramFolder() + L"\\shellext_args_recorder.exe";
+  const std::wstring source = folder / L"one.wav";
+  MakeWave(source);
+  EXPECT_EQ(RunWith({L"/B", WriteList({source})}), 0);
+  for (int wait = 0; wait < 1000 && !FileExists(recorded); ++wait) Sleep(10);
+  Sleep(50);
+  const std::string bytes = ReadFileBytes(recorded);
+  EXPECT_EQ(L"/FL \"" + listFile + L"\"", std::wstring(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / 2));
+  EXPECT_TRUE(FileExists(listFile)) << "the burner deletes it once read";
+  EXPECT_TRUE(boxes.shown.empty());
+  burnerProgram.clear();
+  SetEnvironmentVariableW(L"TAVREL_ARGS_FILE", nullptr);
 }
 
 // The shell writes list files in whatever encoding it likes; the paths must reach the conversion intact.

@@ -193,6 +193,27 @@ int ConvertList(const std::vector<std::wstring>& paths, ConversionSettings setti
   return counts.converted + counts.skipped == count ? kDone : kFailed;
 }
 
+// The burner gets the list file and deletes it once read; false when it cannot be started (the list stays ours).
+bool StartBurner(const std::wstring& listFile) {
+  std::wstring program = burnerProgram;
+  if (program.empty()) {
+    wchar_t self[MAX_PATH] = {};
+    const DWORD length = GetModuleFileNameW(nullptr, self, MAX_PATH);
+    if (!length || length >= MAX_PATH) return false;
+    program = self;
+    program = program.substr(0, program.find_last_of(L'\\') + 1) + L"cdforge.exe";
+  }
+  std::wstring line = L"\"" + program + L"\" /FL \"" + listFile + L"\"";
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION process = {};
+  if (!CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+    return false;
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  return true;
+}
+
 int Run(int argc, wchar_t** argv) {
   const std::wstring usage = ProgramText(IDS_USAGE, QuotedArguments(argc, argv));
   if (argc < 2 || !IsWindowModeCommand(argv[1]) || wcslen(argv[1]) != 2)
@@ -202,6 +223,7 @@ int Run(int argc, wchar_t** argv) {
   if (argc != (action == L'C' ? 4 : 3)) return Tell(usage, MB_ICONERROR, kBadCommandLine);
   const std::wstring listFile = argv[argc - 1];
 
+  if (action == L'B' && StartBurner(listFile)) return kDone;
   if (action != L'C') {
     DeleteFileW(listFile.c_str());
     return Tell(ProgramText(action == L'B' ? IDS_BURN_UNAVAILABLE : IDS_RIP_UNAVAILABLE), MB_ICONINFORMATION, kFailed);
@@ -227,6 +249,8 @@ int Run(int argc, wchar_t** argv) {
 }
 
 }  // namespace
+
+std::wstring burnerProgram;
 
 bool IsWindowModeCommand(const wchar_t* argument) {
   if (!argument || argument[0] != L'/') return false;

@@ -43,13 +43,14 @@ mkdir -p out/k && cp in/song2.wav out/k/long.wav
 before=$(md5sum <out/k/long.wav)
 users=$(dirname "$run")/wine/prefix/drive_c/users
 "$run" "$exe" convert --to Wave --overwrite --normalize --scheme 'out\k\<sourcename>' in/long.wav >/dev/null 2>&1 &
-converter=$!  # the wrapper and Wine's loader exec into the program: this is the converter's process
+wrapper=$!  # the wrapper waits for the converter, which Wine's loader runs as the wrapper's child
 for _ in $(seq 1 400); do [ -n "$(leftovers out/k)" ] && break; sleep 0.05; done
 if [ -z "$(leftovers out/k)" ]; then
   fail "killed conversion: the conversion never started"
 else
-  kill -9 "$converter"
-  wait "$converter" 2>/dev/null
+  converter=$(pgrep -P "$wrapper" | head -1)
+  kill -9 "${converter:-$wrapper}"
+  wait "$wrapper" 2>/dev/null
   sleep 1
   expect_same "killed conversion" out/k/long.wav "$before"
   [ -z "$(find "$users" -name 'ana*.tmp' 2>/dev/null)" ] || fail "killed conversion: the two-pass file is left"
