@@ -1,0 +1,20 @@
+# The burner program: its window code as a library (for the tests) and cdforge.exe.
+add_library(cdforge_window STATIC
+  ${CMAKE_CURRENT_LIST_DIR}/BurnCDDlg.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/CuesheetDlg.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/ISOSettingsDlg.cpp
+)
+target_compile_options(cdforge_window PRIVATE ${TAVREL_WARNINGS})
+target_include_directories(cdforge_window PUBLIC ${CMAKE_CURRENT_LIST_DIR} ${PROJECT_SOURCE_DIR}/include)
+target_link_libraries(cdforge_window PUBLIC burner_job burner_progress burner_cdimage tavcore comctl32 comdlg32
+                                            shell32 shlwapi ole32 user32 gdi32)
+# The windows' resources; programs showing them add CDFORGE_RESOURCES to their sources.
+set(CDFORGE_RESOURCES ${CMAKE_CURRENT_LIST_DIR}/cdforge.rc CACHE INTERNAL "")
+set_source_files_properties(${CMAKE_CURRENT_LIST_DIR}/cdforge.rc
+  PROPERTIES OBJECT_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/CdforgeResource.h)
+
+add_executable(cdforge WIN32 ${CMAKE_CURRENT_LIST_DIR}/cdforge_main.cpp ${CDFORGE_RESOURCES}
+                             ${BURNER_PROGRESS_RESOURCES})
+target_compile_options(cdforge PRIVATE ${TAVREL_WARNINGS})
+target_link_options(cdforge PRIVATE -municode)
+target_link_libraries(cdforge PRIVATE cdforge_window burner_job burner_progress burner_cdimage)

@@ -1,0 +1,6 @@
+# The burner window driven as a user: the list, CD images, the data-CD settings and a burn to the image recorder.
+tavrel_test(cdforge_window_tests
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/CdforgeWindowTest.cpp ${PROJECT_SOURCE_DIR}/tests/api/ApiTestMain.cpp
+          ${CDFORGE_RESOURCES} ${BURNER_PROGRESS_RESOURCES}
+  LIBRARIES cdforge_window
+  LOCKS settings_section)
