@@ -15,6 +15,7 @@
 #include "CdforgeResource.h"
 #include "CuesheetDlg.h"
 #include "ISOSettingsDlg.h"
+#include "DropFiles.h"
 #include "ModalDriver.h"
 #include "TestSupport.h"
 #include "UserScript.h"
@@ -77,18 +78,7 @@ void TypeText(HWND dialog, int id, const std::wstring& text) { SetDlgItemTextW(d
 
 // A drop of these paths on the window, as the shell delivers it.
 void DropOn(HWND window, const std::vector<std::wstring>& paths) {
-  size_t chars = 1;
-  for (const std::wstring& path : paths) chars += path.size() + 1;
-  HGLOBAL memory = GlobalAlloc(GHND, sizeof(DROPFILES) + chars * sizeof(wchar_t));
-  auto* drop = static_cast<DROPFILES*>(GlobalLock(memory));
-  drop->pFiles = sizeof(DROPFILES);
-  drop->fWide = TRUE;
-  wchar_t* at = reinterpret_cast<wchar_t*>(drop + 1);
-  for (const std::wstring& path : paths) {
-    memcpy(at, path.c_str(), (path.size() + 1) * sizeof(wchar_t));
-    at += path.size() + 1;
-  }
-  GlobalUnlock(memory);
+  HGLOBAL memory = MakeDropFiles(paths);
   SendMessageW(window, WM_DROPFILES, reinterpret_cast<WPARAM>(memory), 0);
 }
 

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "DropFiles.h"
 #include "TestSupport.h"
 
 // The selection: CF_HDROP in global memory, wide names.
@@ -24,18 +25,7 @@ class DropData : public IDataObject {
   ULONG STDMETHODCALLTYPE Release() override { return --references; }  // lives on the test's stack
   HRESULT STDMETHODCALLTYPE GetData(FORMATETC* format, STGMEDIUM* medium) override {
     if (format->cfFormat != CF_HDROP || !(format->tymed & TYMED_HGLOBAL)) return DV_E_FORMATETC;
-    size_t chars = 1;
-    for (const std::wstring& path : paths) chars += path.size() + 1;
-    HGLOBAL memory = GlobalAlloc(GHND, sizeof(DROPFILES) + chars * sizeof(wchar_t));
-    auto* drop = static_cast<DROPFILES*>(GlobalLock(memory));
-    drop->pFiles = sizeof(DROPFILES);
-    drop->fWide = TRUE;
-    auto* names = reinterpret_cast<wchar_t*>(drop + 1);
-    for (const std::wstring& path : paths) {
-      wcscpy(names, path.c_str());
-      names += path.size() + 1;
-    }
-    GlobalUnlock(memory);
+    HGLOBAL memory = MakeDropFiles(paths);
     medium->tymed = TYMED_HGLOBAL;
     medium->hGlobal = memory;
     medium->pUnkForRelease = nullptr;
