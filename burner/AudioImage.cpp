@@ -32,25 +32,6 @@ CAudioImageWriter::CAudioImageWriter(std::wstring bin, std::wstring cue, long ca
 
 CAudioImageWriter::~CAudioImageWriter() { Clear(); }
 
-HRESULT STDMETHODCALLTYPE CAudioImageWriter::QueryInterface(REFIID iid, void** out) {
-  if (!out) return E_POINTER;
-  if (IsEqualGUID(iid, IID_IUnknown) || IsEqualGUID(iid, IID_IRedbookDiscMaster)) {
-    *out = static_cast<IRedbookDiscMaster*>(this);
-    AddRef();
-    return S_OK;
-  }
-  *out = nullptr;
-  return E_NOINTERFACE;
-}
-
-ULONG STDMETHODCALLTYPE CAudioImageWriter::AddRef() { return ++refCount; }
-
-ULONG STDMETHODCALLTYPE CAudioImageWriter::Release() {
-  const ULONG remaining = --refCount;
-  if (remaining == 0) delete this;
-  return remaining;
-}
-
 long CAudioImageWriter::UsedBlocks() const {
   long used = 0;
   for (long blocks : trackBlocks) used += blocks;

@@ -10,8 +10,9 @@
 #include <vector>
 
 #include "Imapi.h"
+#include "RefCounted.h"
 
-class CAudioImageWriter : public IRedbookDiscMaster {
+class CAudioImageWriter : public CRefCounted<IRedbookDiscMaster, IID_IRedbookDiscMaster, CAudioImageWriter> {
  public:
   static constexpr long kBlockBytes = 2352;
   static constexpr long kGapBlocks = 150;  // two seconds before every track after the first
@@ -26,10 +27,6 @@ class CAudioImageWriter : public IRedbookDiscMaster {
   CAudioImageWriter(const CAudioImageWriter&) = delete;
   CAudioImageWriter& operator=(const CAudioImageWriter&) = delete;
 
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override;
-  ULONG STDMETHODCALLTYPE AddRef() override;
-  // At zero the object deletes itself: only for objects made with new.
-  ULONG STDMETHODCALLTYPE Release() override;
 
   HRESULT STDMETHODCALLTYPE GetTotalAudioTracks(long* tracks) override;
   HRESULT STDMETHODCALLTYPE GetTotalAudioBlocks(long* blocks) override;
@@ -63,7 +60,7 @@ class CAudioImageWriter : public IRedbookDiscMaster {
   long UsedBlocks() const;
   HRESULT WriteBin(const std::wstring& path) const;
 
-  ULONG refCount = 1;
+  friend class CRefCounted<IRedbookDiscMaster, IID_IRedbookDiscMaster, CAudioImageWriter>;  // deletes it at the last Release
   std::wstring binPath, cuePath;
   long capacity;
   std::vector<long> trackBlocks;  // blocks of each track, the open one last

@@ -377,14 +377,14 @@ BurnOutcome StageJoliet(IDiscMaster* master, const BurnJob& job, IConvertCallbac
   hr = joliet->GetJolietProperties(&properties);
   if (SUCCEEDED(hr) && !properties) hr = E_POINTER;
   if (SUCCEEDED(hr)) {
-    PROPSPEC spec = {};
-    spec.ulKind = PRSPEC_LPWSTR;
-    spec.lpwstr = const_cast<LPOLESTR>(L"VolumeName");
+    PROPSPEC name = {};
+    name.ulKind = PRSPEC_LPWSTR;
+    name.lpwstr = const_cast<LPOLESTR>(L"VolumeName");
     PROPVARIANT value;
     PropVariantInit(&value);
     value.vt = VT_BSTR;
     value.bstrVal = SysAllocString(job.volumeLabel.c_str());
-    hr = value.bstrVal ? properties->WriteMultiple(1, &spec, &value, PID_FIRST_USABLE) : E_OUTOFMEMORY;
+    hr = value.bstrVal ? properties->WriteMultiple(1, &name, &value, PID_FIRST_USABLE) : E_OUTOFMEMORY;
     PropVariantClear(&value);
     if (SUCCEEDED(hr)) hr = joliet->SetJolietProperties(properties);
   }
@@ -460,23 +460,6 @@ BurnOutcome RecordCD(IDiscMaster* master, IDiscRecorder* recorder, const BurnJob
 }
 
 // ------------------------------------------------------------------------------------------------------------
-
-HRESULT STDMETHODCALLTYPE CBurnProgressEvents::QueryInterface(REFIID iid, void** out) {
-  if (!out) return E_POINTER;
-  *out = nullptr;
-  if (!IsEqualIID(iid, IID_IUnknown) && !IsEqualIID(iid, IID_IDiscMasterProgressEvents)) return E_NOINTERFACE;
-  *out = static_cast<IDiscMasterProgressEvents*>(this);
-  AddRef();
-  return S_OK;
-}
-
-ULONG STDMETHODCALLTYPE CBurnProgressEvents::AddRef() { return ++refCount; }
-
-ULONG STDMETHODCALLTYPE CBurnProgressEvents::Release() {
-  const ULONG left = --refCount;
-  if (left == 0) delete this;
-  return left;
-}
 
 HRESULT STDMETHODCALLTYPE CBurnProgressEvents::QueryCancel(boolean* cancel) {
   if (cancel) *cancel = callback->IsCancelled() ? 1 : 0;

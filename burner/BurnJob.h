@@ -10,6 +10,7 @@
 
 #include "Imapi.h"
 #include "tavcore.h"
+#include "RefCounted.h"
 
 enum BurnFormat { kBurnRedBook = 1, kBurnMp3 = 2, kBurnWindowsMedia = 3 };
 
@@ -53,15 +54,11 @@ BurnOutcome RecordCD(IDiscMaster* master, IDiscRecorder* recorder, const BurnJob
 
 // The progress window's mapping of IMAPI's events onto its IConvertCallback: cancel flag, block progress,
 // track and closing texts. Dispatches pending window messages where the window would.
-class CBurnProgressEvents : public IDiscMasterProgressEvents {
+class CBurnProgressEvents : public CRefCounted<IDiscMasterProgressEvents, IID_IDiscMasterProgressEvents, CBurnProgressEvents> {
  public:
   explicit CBurnProgressEvents(IConvertCallback* callback) : callback(callback) {}
   virtual ~CBurnProgressEvents() = default;
 
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override;
-  ULONG STDMETHODCALLTYPE AddRef() override;
-  // At zero the object deletes itself: only for objects made with new.
-  ULONG STDMETHODCALLTYPE Release() override;
 
   HRESULT STDMETHODCALLTYPE QueryCancel(boolean* cancel) override;
   HRESULT STDMETHODCALLTYPE NotifyPnPActivity() override;
@@ -74,6 +71,6 @@ class CBurnProgressEvents : public IDiscMasterProgressEvents {
   HRESULT STDMETHODCALLTYPE NotifyEraseComplete(HRESULT status) override;
 
  private:
-  ULONG refCount = 1;
+  friend class CRefCounted<IDiscMasterProgressEvents, IID_IDiscMasterProgressEvents, CBurnProgressEvents>;  // deletes it at the last Release
   IConvertCallback* callback;  // borrowed
 };

@@ -91,23 +91,6 @@ CImageRecorder::CImageRecorder(std::wstring binPath, std::wstring cuePath, long 
             L".iso";
 }
 
-HRESULT STDMETHODCALLTYPE CImageRecorder::QueryInterface(REFIID iid, void** out) {
-  if (!out) return E_POINTER;
-  *out = nullptr;
-  if (!IsEqualIID(iid, IID_IUnknown) && !IsEqualIID(iid, IID_IDiscRecorder)) return E_NOINTERFACE;
-  *out = static_cast<IDiscRecorder*>(this);
-  AddRef();
-  return S_OK;
-}
-
-ULONG STDMETHODCALLTYPE CImageRecorder::AddRef() { return ++refCount; }
-
-ULONG STDMETHODCALLTYPE CImageRecorder::Release() {
-  const ULONG left = --refCount;
-  if (left == 0) delete this;
-  return left;
-}
-
 HRESULT STDMETHODCALLTYPE CImageRecorder::Init(byte*, ULONG, ULONG) { return S_OK; }
 
 HRESULT STDMETHODCALLTYPE CImageRecorder::GetRecorderGUID(byte* uniqueId, ULONG bufferSize, ULONG* requiredSize) {
@@ -193,23 +176,6 @@ CImageDiscMaster::CImageDiscMaster(std::wstring binPath, std::wstring cuePath, l
 CImageDiscMaster::~CImageDiscMaster() {
   Close();
   recorder->Release();
-}
-
-HRESULT STDMETHODCALLTYPE CImageDiscMaster::QueryInterface(REFIID iid, void** out) {
-  if (!out) return E_POINTER;
-  *out = nullptr;
-  if (!IsEqualIID(iid, IID_IUnknown) && !IsEqualIID(iid, IID_IDiscMaster)) return E_NOINTERFACE;
-  *out = static_cast<IDiscMaster*>(this);
-  AddRef();
-  return S_OK;
-}
-
-ULONG STDMETHODCALLTYPE CImageDiscMaster::AddRef() { return ++refCount; }
-
-ULONG STDMETHODCALLTYPE CImageDiscMaster::Release() {
-  const ULONG left = --refCount;
-  if (left == 0) delete this;
-  return left;
 }
 
 HRESULT STDMETHODCALLTYPE CImageDiscMaster::Open() {

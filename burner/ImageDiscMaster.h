@@ -11,6 +11,7 @@
 #include "AudioImage.h"
 #include "Imapi.h"
 #include "JolietImage.h"
+#include "RefCounted.h"
 
 // Result codes the documentation names for the disc master beyond those of Imapi.h.
 inline constexpr HRESULT kImapiNoActiveFormat = static_cast<HRESULT>(0x8004021F);
@@ -18,16 +19,13 @@ inline constexpr HRESULT kImapiNoActiveRecorder = static_cast<HRESULT>(0x8004022
 inline constexpr HRESULT kImapiAlreadyOpen = static_cast<HRESULT>(0x80040222);
 
 // The "image recorder": a CD-R that is always blank and writable, holding capacityBlocks blocks.
-class CImageRecorder : public IDiscRecorder {
+class CImageRecorder : public CRefCounted<IDiscRecorder, IID_IDiscRecorder, CImageRecorder> {
  public:
   CImageRecorder(std::wstring binPath, std::wstring cuePath, long capacityBlocks);
   virtual ~CImageRecorder() = default;
   CImageRecorder(const CImageRecorder&) = delete;
   CImageRecorder& operator=(const CImageRecorder&) = delete;
 
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override;
-  ULONG STDMETHODCALLTYPE AddRef() override;
-  ULONG STDMETHODCALLTYPE Release() override;
 
   HRESULT STDMETHODCALLTYPE Init(byte* uniqueId, ULONG idSize, ULONG driveNumber) override;
   HRESULT STDMETHODCALLTYPE GetRecorderGUID(byte* uniqueId, ULONG bufferSize, ULONG* requiredSize) override;
@@ -53,14 +51,14 @@ class CImageRecorder : public IDiscRecorder {
   long Capacity() const { return capacity; }
 
  private:
-  ULONG refCount = 1;
+  friend class CRefCounted<IDiscRecorder, IID_IDiscRecorder, CImageRecorder>;  // deletes it at the last Release
   std::wstring binPath, cuePath, isoPath;
   long capacity;
 };
 
 // IDiscMaster with the image recorder and the Red Book and Joliet formats. Every operation but Open answers
 // IMAPI_E_NOTOPENED until Open; RecordDisc needs an active recorder and format and writes the image.
-class CImageDiscMaster : public IDiscMaster {
+class CImageDiscMaster : public CRefCounted<IDiscMaster, IID_IDiscMaster, CImageDiscMaster> {
  public:
   CImageDiscMaster(std::wstring binPath, std::wstring cuePath,
                    long capacityBlocks = CAudioImageWriter::kBlocks74Minutes);
@@ -68,10 +66,6 @@ class CImageDiscMaster : public IDiscMaster {
   CImageDiscMaster(const CImageDiscMaster&) = delete;
   CImageDiscMaster& operator=(const CImageDiscMaster&) = delete;
 
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override;
-  ULONG STDMETHODCALLTYPE AddRef() override;
-  // At zero the object deletes itself: only for objects made with new.
-  ULONG STDMETHODCALLTYPE Release() override;
 
   // kImapiAlreadyOpen when open.
   HRESULT STDMETHODCALLTYPE Open() override;
@@ -108,7 +102,7 @@ class CImageDiscMaster : public IDiscMaster {
   void ReleaseSinks();
   void DropFormat();
 
-  ULONG refCount = 1;
+  friend class CRefCounted<IDiscMaster, IID_IDiscMaster, CImageDiscMaster>;  // deletes it at the last Release
   bool opened = false;
   CImageRecorder* recorder;  // owned reference
   IDiscRecorder* active = nullptr;

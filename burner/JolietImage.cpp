@@ -32,13 +32,13 @@ class CJolietProperties : public IPropertyStorage {
     return left;
   }
 
-  HRESULT STDMETHODCALLTYPE ReadMultiple(ULONG count, const PROPSPEC* specs, PROPVARIANT* values) override {
-    if (count && (!specs || !values)) return E_POINTER;
+  HRESULT STDMETHODCALLTYPE ReadMultiple(ULONG count, const PROPSPEC* names, PROPVARIANT* values) override {
+    if (count && (!names || !values)) return E_POINTER;
     bool any = false;
     for (ULONG i = 0; i < count; ++i) {
       PropVariantInit(&values[i]);
-      if (specs[i].ulKind != PRSPEC_LPWSTR || !specs[i].lpwstr) continue;
-      auto found = strings.find(specs[i].lpwstr);
+      if (names[i].ulKind != PRSPEC_LPWSTR || !names[i].lpwstr) continue;
+      auto found = strings.find(names[i].lpwstr);
       if (found == strings.end()) continue;
       values[i].vt = VT_BSTR;
       values[i].bstrVal = SysAllocString(found->second.c_str());
@@ -50,24 +50,24 @@ class CJolietProperties : public IPropertyStorage {
     }
     return any ? S_OK : S_FALSE;
   }
-  HRESULT STDMETHODCALLTYPE WriteMultiple(ULONG count, const PROPSPEC* specs, const PROPVARIANT* values,
+  HRESULT STDMETHODCALLTYPE WriteMultiple(ULONG count, const PROPSPEC* names, const PROPVARIANT* values,
                                           PROPID) override {
-    if (count && (!specs || !values)) return E_POINTER;
+    if (count && (!names || !values)) return E_POINTER;
     std::map<std::wstring, std::wstring> updated = strings;
     for (ULONG i = 0; i < count; ++i) {
-      if (specs[i].ulKind != PRSPEC_LPWSTR || !specs[i].lpwstr) return STG_E_INVALIDPARAMETER;
+      if (names[i].ulKind != PRSPEC_LPWSTR || !names[i].lpwstr) return STG_E_INVALIDPARAMETER;
       const wchar_t* text = values[i].vt == VT_BSTR     ? values[i].bstrVal
                             : values[i].vt == VT_LPWSTR ? values[i].pwszVal
                                                         : nullptr;
       if (!text) return STG_E_INVALIDPARAMETER;
-      updated[specs[i].lpwstr] = text;
+      updated[names[i].lpwstr] = text;
     }
     strings.swap(updated);
     return S_OK;
   }
-  HRESULT STDMETHODCALLTYPE DeleteMultiple(ULONG count, const PROPSPEC* specs) override {
+  HRESULT STDMETHODCALLTYPE DeleteMultiple(ULONG count, const PROPSPEC* names) override {
     for (ULONG i = 0; i < count; ++i)
-      if (specs[i].ulKind == PRSPEC_LPWSTR && specs[i].lpwstr) strings.erase(specs[i].lpwstr);
+      if (names[i].ulKind == PRSPEC_LPWSTR && names[i].lpwstr) strings.erase(names[i].lpwstr);
     return S_OK;
   }
   HRESULT STDMETHODCALLTYPE ReadPropertyNames(ULONG, const PROPID*, LPOLESTR*) override { return E_NOTIMPL; }
@@ -138,23 +138,6 @@ CJolietImage::CJolietImage(std::wstring isoPath, long capacityBlocks)
     : isoPath(std::move(isoPath)), capacity(capacityBlocks) {}
 
 CJolietImage::~CJolietImage() { Clear(); }
-
-HRESULT STDMETHODCALLTYPE CJolietImage::QueryInterface(REFIID iid, void** out) {
-  if (!out) return E_POINTER;
-  *out = nullptr;
-  if (!IsEqualIID(iid, IID_IUnknown) && !IsEqualIID(iid, IID_IJolietDiscMaster)) return E_NOINTERFACE;
-  *out = static_cast<IJolietDiscMaster*>(this);
-  AddRef();
-  return S_OK;
-}
-
-ULONG STDMETHODCALLTYPE CJolietImage::AddRef() { return ++refCount; }
-
-ULONG STDMETHODCALLTYPE CJolietImage::Release() {
-  const ULONG left = --refCount;
-  if (left == 0) delete this;
-  return left;
-}
 
 HRESULT STDMETHODCALLTYPE CJolietImage::GetTotalDataBlocks(long* blocks) {
   if (!blocks) return E_POINTER;
@@ -252,12 +235,12 @@ HRESULT STDMETHODCALLTYPE CJolietImage::GetJolietProperties(IPropertyStorage** p
 
 HRESULT STDMETHODCALLTYPE CJolietImage::SetJolietProperties(IPropertyStorage* properties) {
   if (!properties) return E_POINTER;
-  PROPSPEC spec = {};
-  spec.ulKind = PRSPEC_LPWSTR;
-  spec.lpwstr = const_cast<LPOLESTR>(kVolumeName);
+  PROPSPEC name = {};
+  name.ulKind = PRSPEC_LPWSTR;
+  name.lpwstr = const_cast<LPOLESTR>(kVolumeName);
   PROPVARIANT value;
   PropVariantInit(&value);
-  HRESULT hr = properties->ReadMultiple(1, &spec, &value);
+  HRESULT hr = properties->ReadMultiple(1, &name, &value);
   if (FAILED(hr)) return hr;
   const wchar_t* text = value.vt == VT_BSTR ? value.bstrVal : value.vt == VT_LPWSTR ? value.pwszVal : nullptr;
   if (hr == S_OK && value.vt != VT_EMPTY) {

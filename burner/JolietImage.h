@@ -8,8 +8,9 @@
 #include <vector>
 
 #include "Imapi.h"
+#include "RefCounted.h"
 
-class CJolietImage : public IJolietDiscMaster {
+class CJolietImage : public CRefCounted<IJolietDiscMaster, IID_IJolietDiscMaster, CJolietImage> {
  public:
   // capacityBlocks: 2048-byte sectors the disc holds.
   CJolietImage(std::wstring isoPath, long capacityBlocks);
@@ -17,10 +18,6 @@ class CJolietImage : public IJolietDiscMaster {
   CJolietImage(const CJolietImage&) = delete;
   CJolietImage& operator=(const CJolietImage&) = delete;
 
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override;
-  ULONG STDMETHODCALLTYPE AddRef() override;
-  // At zero the object deletes itself: only for objects made with new.
-  ULONG STDMETHODCALLTYPE Release() override;
 
   HRESULT STDMETHODCALLTYPE GetTotalDataBlocks(long* blocks) override;
   // Sectors of the image as laid out now, file system included.
@@ -49,7 +46,7 @@ class CJolietImage : public IJolietDiscMaster {
   HRESULT AddTree(IStorage* storage, const std::wstring& prefix, std::vector<File>& added);
   bool Fits(const std::vector<File>& all, long* usedBlocks);
 
-  ULONG refCount = 1;
+  friend class CRefCounted<IJolietDiscMaster, IID_IJolietDiscMaster, CJolietImage>;  // deletes it at the last Release
   std::wstring isoPath;
   long capacity;
   std::wstring label;

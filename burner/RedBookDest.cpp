@@ -13,25 +13,6 @@ CRedBookDest::~CRedBookDest() {
   CloseStaging();
 }
 
-HRESULT STDMETHODCALLTYPE CRedBookDest::QueryInterface(REFIID iid, void** out) {
-  if (!out) return E_POINTER;
-  if (IsEqualGUID(iid, IID_IUnknown) || IsEqualGUID(iid, IID_IConvertDestination)) {
-    *out = static_cast<IConvertDestination*>(this);
-    AddRef();
-    return S_OK;
-  }
-  *out = nullptr;
-  return E_NOINTERFACE;
-}
-
-ULONG STDMETHODCALLTYPE CRedBookDest::AddRef() { return ++refCount; }
-
-ULONG STDMETHODCALLTYPE CRedBookDest::Release() {
-  const ULONG remaining = --refCount;
-  if (remaining == 0) delete this;
-  return remaining;
-}
-
 int STDMETHODCALLTYPE CRedBookDest::GetFormatIndex() { return -1; }
 int STDMETHODCALLTYPE CRedBookDest::SetFormatIndex(int) { return -1; }
 

@@ -11,12 +11,13 @@
 
 #include "tavcore.h"
 #include "tavcore_guids.h"
+#include "RefCounted.h"
 
 // What GetClassId reports.
 inline constexpr GUID CLSID_RedBookDest = {
     0x520CCA63, 0x51A5, 0x11D3, {0x91, 0x44, 0x00, 0x10, 0x4B, 0xA1, 0x1C, 0x5E}};
 
-class CRedBookDest : public IConvertDestination {
+class CRedBookDest : public CRefCounted<IConvertDestination, IID_IConvertDestination, CRedBookDest> {
  public:
   // The CD audio format every block is converted to.
   static const WAVEFORMATEX kCdAudioFormat;
@@ -27,10 +28,6 @@ class CRedBookDest : public IConvertDestination {
   CRedBookDest(const CRedBookDest&) = delete;
   CRedBookDest& operator=(const CRedBookDest&) = delete;
 
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override;
-  ULONG STDMETHODCALLTYPE AddRef() override;
-  // At zero the object deletes itself: only for objects made with new.
-  ULONG STDMETHODCALLTYPE Release() override;
 
   int STDMETHODCALLTYPE GetFormatIndex() override;
   int STDMETHODCALLTYPE SetFormatIndex(int row) override;
@@ -64,7 +61,7 @@ class CRedBookDest : public IConvertDestination {
   void CloseStaging();
   bool Store(const void* data, size_t size);
 
-  ULONG refCount = 1;
+  friend class CRefCounted<IConvertDestination, IID_IConvertDestination, CRedBookDest>;  // deletes it at the last Release
   IConvertCallback* callback = nullptr;  // borrowed
   wchar_t stagingPath[MAX_PATH] = {};
   FILE* staging = nullptr;
