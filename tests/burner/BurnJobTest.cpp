@@ -6,9 +6,12 @@
 #include <cstring>
 
 #include "BurnJob.h"
+#include "CdTestDrive.h"
+#include "ComPtr.h"
 #include "CueSheet.h"
 #include "ImageDiscMaster.h"
 #include "TestSupport.h"
+#include "tavcore_cd.h"
 
 namespace {
 
@@ -113,9 +116,10 @@ std::string Decode(const std::wstring& path, WAVEFORMATEX* format) {
   return sink.data;
 }
 
-// Delivers half a second of audio, then fails as a damaged file would.
+// Claims `bytes` of CD audio; delivers half a second of it, then fails as a damaged file would.
 class CFailingSource : public IConvertSource {
  public:
+  explicit CFailingSource(UINT32 bytes = 176400) : bytes(bytes) {}
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** out) override {
     *out = nullptr;
     return E_NOINTERFACE;
@@ -145,8 +149,8 @@ class CFailingSource : public IConvertSource {
   }
   bool STDMETHODCALLTYPE Close() override { return true; }
   bool STDMETHODCALLTYPE GetMetadata(IMetadata**) override { return false; }
-  bool STDMETHODCALLTYPE GetDataSize(UINT32* bytes, int, int) override {
-    *bytes = 176400;
+  bool STDMETHODCALLTYPE GetDataSize(UINT32* size, int, int) override {
+    *size = bytes;
     return true;
   }
   bool STDMETHODCALLTYPE GetFormat(WAVEFORMATEX* out) override {
@@ -156,6 +160,7 @@ class CFailingSource : public IConvertSource {
   void STDMETHODCALLTYPE SetCallback(IConvertCallback* cb) override { callback = cb; }
 
  private:
+  UINT32 bytes;
   ULONG refs = 1;
   IConvertCallback* callback = nullptr;
 };
@@ -290,6 +295,127 @@ TEST_F(BurnFixture, TestModeRecordsNothingAndProgressReachesTheWindow) {
   EXPECT_EQ(callback.progressRange, 40 + 150 + 40) << "block progress of the last event";
   EXPECT_EQ(callback.progressPos, 0) << "reset after recording";
   ExpectNoImage(master);
+}
+
+// ---- Round trip: the audio image read back through the virtual drive -----------------------------------------
+
+namespace {
+
+// Track starts (INDEX 01) of a cue sheet in blocks, read from its text.
+std::vector<long> CueStarts(const std::string& text) {
+  std::vector<long> starts;
+  for (size_t at = text.find("INDEX 01 "); at != std::string::npos; at = text.find("INDEX 01 ", at + 1)) {
+    int m = 0, s = 0, f = 0;
+    if (sscanf(text.c_str() + at + 9, "%d:%d:%d", &m, &s, &f) == 3) starts.push_back((m * 60L + s) * 75 + f);
+  }
+  return starts;
+}
+
+// The image in the virtual drive, read as a ripper would: the table of contents and each track through the
+// engine's CD track source.
+struct DiscInDrive {
+  explicit DiscInDrive(const std::wstring& cue) {
+    SetEnvironmentVariableW(L"TAVREL_CD_IMAGE", cue.c_str());
+    ComPtr<cdrip::IAudioCDDevices> devices;
+    EXPECT_EQ(CreateAudioCDDevices(&devices), S_OK);
+    EXPECT_EQ(devices->GetCD(0, &cd), S_OK);
+    EXPECT_EQ(cd->ReadTOC(), S_OK);
+  }
+  ~DiscInDrive() { SetEnvironmentVariableW(L"TAVREL_CD_IMAGE", nullptr); }
+
+  std::string Track(UINT32 index) {
+    ComPtr<cdrip::IAudioCDTrack> track;
+    ComPtr<IConvertSource> source;
+    EXPECT_EQ(cd->GetTrack(index, &track), S_OK);
+    EXPECT_EQ(track->QueryInterface(IID_IConvertSource, reinterpret_cast<void**>(&source)), S_OK);
+    RecordingCallback log;
+    source->SetCallback(&log);
+    KeepingSink sink;
+    EXPECT_TRUE(source->Open());
+    EXPECT_TRUE(source->ReadAll(&sink));
+    source->Close();
+    source->SetCallback(nullptr);
+    EXPECT_TRUE(log.Errors().empty()) << log.Errors().front();
+    return sink.bytes;
+  }
+
+  ComPtr<cdrip::IAudioCD> cd;
+};
+
+// Where `part` lies in `whole` within `reach` stereo frames of the start, or npos.
+size_t FrameOffset(const std::string& whole, const std::string& part, size_t reach) {
+  for (size_t frames = 0; frames <= reach; ++frames)
+    if (whole.compare(frames * 4, part.size(), part) == 0) return frames;
+  return std::string::npos;
+}
+
+}  // namespace
+
+TEST_F(BurnFixture, AudioImageRipsBackAsTheEngineDecodesEachSource) {
+  const std::wstring inputs = BURN_INPUTS;
+  const std::wstring sources[] = {inputs + L"\\rt-wav.wav", inputs + L"\\rt.mp3", inputs + L"\\rt.flac",
+                                  inputs + L"\\rt.ogg"};
+  BurnJob job;
+  for (const std::wstring& source : sources) ASSERT_EQ(job.AddFile(source), S_OK);
+  CImageDiscMaster master(files / L"disc.bin", files / L"disc.cue");
+  RecordingCallback callback;
+  ASSERT_EQ(Burn(master, job, callback), BurnOutcome::Completed);
+  ASSERT_TRUE(callback.Errors().empty()) << callback.Errors().front();
+
+  const std::vector<long> starts = CueStarts(ReadFileBytes(files / L"disc.cue"));
+  ASSERT_EQ(starts.size(), 4u);
+  DiscInDrive drive(files / L"disc.cue");
+  const cdrip::CDTOC* toc = drive.cd->GetTOC();
+  ASSERT_EQ(toc->count, 4u);
+  EXPECT_EQ(toc->offsets[4] - 150, ReadFileBytes(files / L"disc.bin").size() / kSector) << "lead-out";
+
+  for (UINT32 t = 0; t < 4; ++t) {
+    SCOPED_TRACE(testing::Message() << "track " << t + 1);
+    EXPECT_EQ(static_cast<long>(toc->offsets[t]) - 150, starts[t]) << "the drive's track start is the sheet's";
+    WAVEFORMATEX format = {};
+    const std::string decoded = Decode(sources[t], &format);
+    ASSERT_EQ(format.nSamplesPerSec, 44100u);
+    ASSERT_EQ(format.nChannels, 2);
+    ASSERT_EQ(format.wBitsPerSample, 16);
+    const std::string ripped = drive.Track(t);
+    ASSERT_EQ(ripped.size(), (toc->offsets[t + 1] - toc->offsets[t]) * kSector);
+
+    // The track's sectors, then two seconds of gap before the next track.
+    const size_t sectors = (decoded.size() + kSector - 1) / kSector;
+    const size_t gap = t < 3 ? 150 : 0;
+    ASSERT_EQ(ripped.size() / kSector, sectors + gap) << "the next track starts right after this one's gap";
+    // The MP3 may come out shifted by the decoder's delay (at most two frames of 1152 samples).
+    const size_t offset = FrameOffset(ripped, decoded.substr(0, 4 * 4410), t == 1 ? 2304 : 0);
+    ASSERT_NE(offset, std::string::npos) << "the first tenth of a second is not in the track";
+    EXPECT_EQ(offset, 0u) << "samples shifted";
+    const size_t kept = std::min(decoded.size(), ripped.size() - offset * 4);
+    EXPECT_TRUE(ripped.compare(offset * 4, kept, decoded, 0, kept) == 0) << "the samples differ";
+    EXPECT_EQ(ripped.find_first_not_of('\0', offset * 4 + kept), std::string::npos) << "sound after the source";
+  }
+}
+
+TEST_F(BurnFixture, ListsLongerThanTheDiscAreRefusedBeforeConverting) {
+  struct Case {
+    long capacity;
+    UINT32 seconds[2];
+    long needed;
+  };
+  // 74 and 80 minutes of CD audio, and lists a minute longer.
+  const Case cases[] = {{CAudioImageWriter::kBlocks74Minutes, {40 * 60, 35 * 60}, 337650},
+                        {CAudioImageWriter::kBlocks80Minutes, {41 * 60, 40 * 60}, 364650}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.capacity);
+    BurnJob job;
+    for (UINT32 seconds : c.seconds) job.entries.push_back({L"C:\\damaged.wav", new CFailingSource(seconds * 176400)});
+    CImageDiscMaster master(files / L"disc.bin", files / L"disc.cue", c.capacity);
+    RecordingCallback callback;
+    EXPECT_EQ(Burn(master, job, callback), BurnOutcome::Failed);
+    wchar_t line[96];
+    swprintf(line, 96, L"The tracks need %ld blocks, but the disc holds only %ld", c.needed, c.capacity);
+    EXPECT_TRUE(Logged(callback, line, L"e")) << "missing: " << testing::PrintToString(std::wstring(line));
+    EXPECT_FALSE(Logged(callback, L"Read error")) << "a track was converted";
+    ExpectNoImage(master);
+  }
 }
 
 // ---- MP3 data CD ---------------------------------------------------------------------------------------------

@@ -1,13 +1,16 @@
-# The burn job recorded through the image disc master: the audio CD read back with the virtual drive's parser,
-# the MP3 data CD written into a fresh folder and read back by Linux tools.
+# The burn job recorded through the image disc master: the audio CD read back with the virtual drive's parser and
+# ripped back through the virtual drive, the MP3 data CD written into a fresh folder and read back by Linux tools.
 set(BURN_INPUTS ${CMAKE_CURRENT_BINARY_DIR}/burn-inputs)
 set(BURN_OUT ${CMAKE_CURRENT_BINARY_DIR}/burn-out)
 tavrel_test(burner_job_tests
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/BurnJobTest.cpp ${PROJECT_SOURCE_DIR}/tests/api/ApiTestMain.cpp
   LIBRARIES burner_job vcdrive_parts
-  LOCKS settings_section
+  LOCKS "settings_section;audiocd_section"
   PROPERTIES FIXTURES_REQUIRED burner_job_inputs FIXTURES_SETUP burner_job_images TIMEOUT 300
              ENVIRONMENT "TAVREL_BURN_OUT=Z:${BURN_OUT}")
+# The round trip rips the image back through the virtual drive's ASPI library.
+target_include_directories(burner_job_tests PRIVATE ${PROJECT_SOURCE_DIR}/tests/cd ${PROJECT_SOURCE_DIR}/engine/core)
+add_dependencies(burner_job_tests wnaspi32)
 # Wine shows the Linux root as drive Z:.
 string(REPLACE "/" "\\\\" BURN_INPUTS_WINE "Z:${BURN_INPUTS}")
 target_compile_definitions(burner_job_tests PRIVATE "BURN_INPUTS=L\"${BURN_INPUTS_WINE}\"")
