@@ -1,6 +1,6 @@
 #!/bin/bash
 # Reads the MP3 data CD the burn job wrote: one MP3 per list entry named by its position, the entry that was
-# an MP3 already byte for byte, and the volume label in both trees.
+# an MP3 already byte for byte, the tagged FLAC's tags in its MP3, and the volume label in both trees.
 set -euo pipefail
 dir=$1
 image=$dir/data.iso
@@ -33,5 +33,11 @@ for n in 1 2 3 4; do
   python3 -c "import sys; sys.exit(0 if float('$duration') > 1.5 else 1)" || fail "TRACK00$n.mp3 lasts $duration s"
 done
 cmp -s "$work/disc/TRACK002.mp3" "$dir/already.mp3" || fail "the MP3 of the list was not put on the disc unchanged"
+tags=$(/usr/bin/python3 -c '
+import sys
+from mutagen.id3 import ID3
+tags = ID3(sys.argv[1])
+print("|".join(str(tags.get(frame, "-")) for frame in ("TIT2", "TPE1", "TRCK")))' "$work/disc/TRACK003.mp3")
+[ "$tags" = "Тон Ля|Tavrel Tests|7" ] || fail "the FLAC's tags on the disc: $tags"
 cmp -s "$work/disc/TRACK001.mp3" "$work/disc/TRACK004.mp3" || fail "identical sources gave different files"
 exit $status
