@@ -485,23 +485,18 @@ void CBurnCDDlg::MoveRow(int from, int to) {
 }
 
 void CBurnCDDlg::OrderByTrackNumber() {
-  std::vector<int> numbers;
-  for (const BurnRow& row : rows) numbers.push_back(TrackNumber(row.source));
-  for (int p = 0; p < RowCount(); ++p) {
-    int best = -1;
-    for (int i = 0; i < RowCount(); ++i) {
-      const int n = numbers[static_cast<size_t>(i)];
-      if (p < n && n < 100 && (best < 0 || n < numbers[static_cast<size_t>(best)])) best = i;
-    }
-    if (best < 0 || best == p) continue;
-    // Moving keeps the other rows' relative order.
-    BurnRow row = std::move(rows[static_cast<size_t>(best)]);
-    rows.erase(rows.begin() + best);
-    rows.insert(rows.begin() + p, std::move(row));
-    const int n = numbers[static_cast<size_t>(best)];
-    numbers.erase(numbers.begin() + best);
-    numbers.insert(numbers.begin() + p, n);
+  // Numbered rows (1 to 99) first by number, equal numbers in list order, then the others as they were. Rows
+  // already placed are never moved again, so numbers with gaps (1, 5, 7) or repeated ones sort correctly.
+  std::vector<std::pair<int, size_t>> order;
+  for (size_t i = 0; i < rows.size(); ++i) {
+    const int n = TrackNumber(rows[i].source);
+    order.emplace_back(n > 0 && n < 100 ? n : 100, i);
   }
+  std::stable_sort(order.begin(), order.end(),
+                   [](const std::pair<int, size_t>& a, const std::pair<int, size_t>& b) { return a.first < b.first; });
+  std::vector<BurnRow> sorted;
+  for (const auto& entry : order) sorted.push_back(std::move(rows[entry.second]));
+  rows = std::move(sorted);
   RefreshList(-1);
 }
 

@@ -36,27 +36,35 @@ void DispatchPending() {
   }
 }
 
-// Swallows what a source reports while it is only measured: the conversion reports it again.
+// Keeps what a source reports while it is only measured: the conversion would report it again, so only a
+// source that cannot even be opened has its lines shown.
 class CSilentCallback : public IConvertCallback {
  public:
   BOOL STDMETHODCALLTYPE ConfirmOverwrite(const wchar_t*) override { return FALSE; }
-  void STDMETHODCALLTYPE Log(const wchar_t*) override {}
-  void STDMETHODCALLTYPE LogStyled(const wchar_t*, const wchar_t*) override {}
+  void STDMETHODCALLTYPE Log(const wchar_t* text) override { LogStyled(text, L""); }
+  void STDMETHODCALLTYPE LogStyled(const wchar_t* text, const wchar_t* style) override {
+    lines.emplace_back(text ? text : L"", style ? style : L"");
+  }
   void STDMETHODCALLTYPE SetProgressRange(int) override {}
   void STDMETHODCALLTYPE SetProgressPos(int) override {}
   void STDMETHODCALLTYPE StepProgress(int) override {}
   void STDMETHODCALLTYPE SetStatusText(const wchar_t*) override {}
   BOOL STDMETHODCALLTYPE IsCancelled() override { return FALSE; }
   void STDMETHODCALLTYPE SetCurrentFile(const wchar_t*, BOOL) override {}
+
+  std::vector<std::pair<std::wstring, std::wstring>> lines;  // text, style
 };
 
-// Whole CD sectors the source yields at least (0 when it cannot be measured; its conversion will say why).
-// Rounded down and one sector short for converted formats, so only lists that surely do not fit are refused.
-long MinimumSectors(IConvertSource* source) {
+// Whole CD sectors the source yields at least (0 when it cannot be measured; its conversion will say why),
+// or -1 when it cannot be opened, which is then logged under its path. Rounded down and one sector short for
+// converted formats, so only lists that surely do not fit are refused.
+long MinimumSectors(const BurnEntry& entry, IConvertCallback* callback) {
+  IConvertSource* source = entry.source;
   CSilentCallback silent;
   source->SetCallback(&silent);
-  long sectors = 0;
+  long sectors = -1;
   if (source->Open()) {
+    sectors = 0;
     WAVEFORMATEX format = {};
     UINT32 bytes = 0;
     if (source->GetFormat(&format) && source->GetDataSize(&bytes, -1, -1) && format.nAvgBytesPerSec) {
@@ -68,6 +76,14 @@ long MinimumSectors(IConvertSource* source) {
     source->Close();
   }
   source->SetCallback(nullptr);
+  if (sectors < 0) {
+    callback->Log((entry.path + L"\n").c_str());
+    for (const auto& line : silent.lines) {
+      if (line.second.empty()) callback->Log(line.first.c_str());
+      else callback->LogStyled(line.first.c_str(), line.second.c_str());
+    }
+    if (silent.lines.empty()) callback->LogStyled(L"Source file cannot be opened\n", L"e");
+  }
   return sectors;
 }
 
@@ -329,16 +345,18 @@ BurnOutcome StageRedBook(IDiscMaster* master, const BurnJob& job, IConvertCallba
   redbook->CloseAudioTrack();
 
   BurnOutcome outcome = BurnOutcome::Completed;
-  // The disc must take every track before the first is converted.
+  // Every source must open and the disc must take every track before the first is converted.
   long available = 0;
   if (SUCCEEDED(redbook->GetAvailableAudioTrackBlocks(&available))) {
     long needed = 0;
     for (const BurnEntry& entry : job.entries) {
       if (callback->IsCancelled()) break;
-      needed += MinimumSectors(entry.source);
+      const long sectors = MinimumSectors(entry, callback);
+      if (sectors < 0) outcome = BurnOutcome::Failed;
+      else needed += sectors;
     }
     needed += kTrackGapBlocks * static_cast<long>(job.entries.size() - 1);
-    if (needed > available) {
+    if (outcome == BurnOutcome::Completed && needed > available) {
       LogFormatted(callback, L"e", L"The tracks need %ld blocks, but the disc holds only %ld\n", needed, available);
       outcome = BurnOutcome::Failed;
     }

@@ -3,4 +3,6 @@ tavrel_test(cdforge_window_tests
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/CdforgeWindowTest.cpp ${PROJECT_SOURCE_DIR}/tests/api/ApiTestMain.cpp
           ${CDFORGE_RESOURCES} ${BURNER_PROGRESS_RESOURCES}
   LIBRARIES cdforge_window
-  LOCKS settings_section)
+  LOCKS settings_section
+  PROPERTIES FIXTURES_REQUIRED burner_job_inputs)
+target_compile_definitions(cdforge_window_tests PRIVATE "BURN_INPUTS=L\"${BURN_INPUTS_WINE}\"")

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "BurnCDDlg.h"
+#include "BurnProgressResource.h"
 #include "CdforgeResource.h"
 #include "CuesheetDlg.h"
 #include "ISOSettingsDlg.h"
@@ -80,6 +81,21 @@ void TypeText(HWND dialog, int id, const std::wstring& text) { SetDlgItemTextW(d
 void DropOn(HWND window, const std::vector<std::wstring>& paths) {
   HGLOBAL memory = MakeDropFiles(paths);
   SendMessageW(window, WM_DROPFILES, reinterpret_cast<WPARAM>(memory), 0);
+}
+
+// Acts on the progress window once its job is over (its Close button enabled), as a user who waits for it.
+void WhenBurnEnds(HWND progress, std::function<void(HWND)> act) {
+  static HWND window;
+  static std::function<void(HWND)> pending;
+  window = progress;
+  pending = std::move(act);
+  SetTimer(nullptr, 0, 50, [](HWND, UINT, UINT_PTR id, DWORD) {
+    if (!pending || !IsWindowEnabled(GetDlgItem(window, IDC_BURN_CLOSE))) return;
+    KillTimer(nullptr, id);
+    auto step = std::move(pending);
+    pending = nullptr;
+    step(window);
+  });
 }
 
 // A fresh images folder and window settings for every test, the user's own put back afterwards.
@@ -362,7 +378,6 @@ TEST_F(CdforgeWindowTest, RecordCdToTheImageRecorderWritesBothTracks) {
     ASSERT_TRUE(WriteFileBytes(files / name, WavFile(44100, 2, 16, 40 * 2352)));
   const std::wstring bin = files / L"disc.bin";
   bool burning = false, closeEnabledAtEnd = false;
-  static std::function<void()> poll;
   UserScript user;
   user.InDialog(kTitle, [&](HWND dialog) {
         PauseForALook();
@@ -371,22 +386,11 @@ TEST_F(CdforgeWindowTest, RecordCdToTheImageRecorderWritesBothTracks) {
         Click(dialog, IDC_RECORD);
       })
       .InDialog(L"Recording CD", [&](HWND progress) {
-        burning = !IsWindowEnabled(GetParent(progress)) || !IsEnabled(progress, 6206);
-        // The user closes the window once the job is over.
-        poll = [progress, &closeEnabledAtEnd] {
-          if (!IsEnabled(progress, 6206)) return;
+        burning = !IsWindowEnabled(GetParent(progress)) || !IsEnabled(progress, IDC_BURN_CLOSE);
+        WhenBurnEnds(progress, [&closeEnabledAtEnd](HWND window) {
           closeEnabledAtEnd = true;
           PauseForALook();
-          Click(progress, 6206);
-        };
-        SetTimer(nullptr, 0, 50, [](HWND, UINT, UINT_PTR id, DWORD) {
-          if (!poll) return;
-          auto step = poll;
-          if (IsWindowEnabled(GetDlgItem(FindWindowW(nullptr, L"Recording CD"), 6206))) {
-            KillTimer(nullptr, id);
-            poll = nullptr;
-          }
-          step();
+          Click(window, IDC_BURN_CLOSE);
         });
       })
       .InDialog(kTitle, [&](HWND dialog) { Click(dialog, IDCANCEL); });
@@ -404,6 +408,81 @@ TEST_F(CdforgeWindowTest, RecordCdToTheImageRecorderWritesBothTracks) {
   for (size_t at = cue.find("TRACK"); at != std::string::npos; at = cue.find("TRACK", at + 1)) ++tracks;
   EXPECT_EQ(tracks, 2u) << cue;
   EXPECT_GE(ReadFileBytes(bin).size(), 80u * 2352);
+}
+
+TEST_F(CdforgeWindowTest, OrderByTrackNumberPutsNumberedRowsFirstInOrder) {
+  // Track numbers 7, none, 1, 5, 1: a gap and a repeated number, as a list from two albums has.
+  std::string list;
+  for (const wchar_t* name : {L"a", L"b", L"c", L"d", L"e"})
+    list += Utf8(std::wstring(BURN_INPUTS) + L"\\track " + name + L".mp3") + "\r\n";
+  std::vector<std::wstring> ordered;
+  UserScript user;
+  user.InDialog(kTitle, [&](HWND dialog) { RightClickListSpace(GetDlgItem(dialog, IDC_FILELIST)); })
+      .InMenu([&](HWND menu, const std::vector<std::wstring>& items) {
+        ASSERT_EQ(items.size(), 2u);
+        ChooseMenuItem(menu, 1);
+      })
+      .InDialog(kTitle, [&](HWND dialog) {
+        HWND rows = GetDlgItem(dialog, IDC_FILELIST);
+        for (int i = 0; i < ListView_GetItemCount(rows); ++i) ordered.push_back(ItemText(rows, i, 0));
+        Click(dialog, IDCANCEL);
+      });
+  EXPECT_EQ(Run({L"/FL", ListFile(list)}), 0);
+  EXPECT_TRUE(user.Done());
+  EXPECT_EQ(ordered, (std::vector<std::wstring>{L"1. track c.mp3", L"2. track e.mp3", L"3. track d.mp3",
+                                                L"4. track a.mp3", L"5. track b.mp3"}));
+}
+
+TEST_F(CdforgeWindowTest, PlaylistWithAMissingEntryRecordsNothingAndNamesTheFile) {
+  TempFolder temp;
+  wchar_t oldTemp[512] = {};
+  const bool hadTemp = ReadPString(L"Settings", L"TempPath", oldTemp) != FALSE;
+  WritePString(L"Settings", L"TempPath", temp.Path().c_str());
+  for (const wchar_t* name : {L"one.wav", L"three.wav"})
+    ASSERT_TRUE(WriteFileBytes(files / name, WavFile(44100, 2, 16, 40 * 2352)));
+  ASSERT_TRUE(WriteFileBytes(files / L"album.m3u", "#EXTM3U\r\none.wav\r\ntwo.wav\r\nthree.wav\r\n"));
+  const std::wstring bin = files / L"disc.bin";
+  std::vector<std::wstring> seen;
+  std::wstring log;
+  UserScript user;
+  user.InDialog(kTitle, [&](HWND dialog) {
+        DropOn(dialog, {files / L"album.m3u"});
+        HWND rows = GetDlgItem(dialog, IDC_FILELIST);
+        for (int i = 0; i < ListView_GetItemCount(rows); ++i)
+          seen.push_back(ItemText(rows, i, 0) + L"|" + ItemText(rows, i, 1));
+        SelectComboItem(dialog, IDC_DRIVE, FindComboItem(dialog, IDC_DRIVE, CBurnCDDlg::kImageRecorderText));
+        TypeText(dialog, IDC_IMAGEFILE, bin);
+        Click(dialog, IDC_RECORD);
+      })
+      .InDialog(L"Recording CD", [&](HWND progress) {
+        WhenBurnEnds(progress, [&log](HWND window) {
+          log = ControlText(window, IDC_BURN_LOG);
+          PauseForALook();
+          Click(window, IDC_BURN_CLOSE);
+        });
+      })
+      .InDialog(kTitle, [&](HWND dialog) { Click(dialog, IDCANCEL); });
+  CBurnCDDlg burner(nullptr);
+  burner.DoModal(nullptr);
+  WritePString(L"Settings", L"TempPath", hadTemp ? oldTemp : nullptr);
+  EXPECT_TRUE(user.Done());
+  EXPECT_EQ(seen, (std::vector<std::wstring>{L"1. one.wav|00:00:40", L"2. two.wav|?", L"3. three.wav|00:00:40"}));
+  EXPECT_EQ(burner.LastOutcome(), BurnOutcome::Failed);
+  EXPECT_NE(log.find(files / L"two.wav\r\nSource file cannot be opened"), std::wstring::npos)
+      << "the log does not name the missing file:\n" << log;
+  EXPECT_EQ(log.find(L"successfully"), std::wstring::npos);
+  EXPECT_EQ(log.find(files / L"one.wav"), std::wstring::npos) << "a track was converted before the refusal";
+  EXPECT_FALSE(FileExists(bin));
+  EXPECT_FALSE(FileExists(files / L"disc.cue"));
+  WIN32_FIND_DATAW found;
+  HANDLE find = FindFirstFileW((temp / L"*").c_str(), &found);
+  bool leftovers = false;
+  if (find != INVALID_HANDLE_VALUE) {
+    do leftovers |= !(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
+    while (FindNextFileW(find, &found));
+    FindClose(find);
+  }
+  EXPECT_FALSE(leftovers) << "staging files left behind";
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #!/bin/bash
-# Sources for the burn job's tests, made by independent tools: a tagged 48 kHz FLAC, and the round trip's four
-# CD-format files (WAV, MP3, FLAC, Ogg), each its own sound and a length that is not a whole number of sectors.
+# Sources for the burner's tests, made by independent tools: a tagged 48 kHz FLAC, the round trip's four
+# CD-format files (WAV, MP3, FLAC, Ogg), each its own sound and a length that is not a whole number of sectors,
+# and MP3s with track numbers.
 # Usage: make-burn-inputs.sh FOLDER
 set -euo pipefail
 rm -rf "$1"
@@ -19,3 +20,11 @@ lame --quiet -b 192 rt-mp3.wav rt.mp3
 flac -s -f rt-flac.wav -o rt.flac
 oggenc -Q -q 5 rt-ogg.wav -o rt.ogg
 rm rt-mp3.wav rt-flac.wav rt-ogg.wav
+
+# MP3s with track numbers (a gap and a repeated one) for ordering the burner's list.
+cd_audio numbered.wav synth 0.5 sine 440 vol 0.3
+for name_number in a:7 c:1 d:5 e:1; do
+  lame --quiet --tn "${name_number#*:}" numbered.wav "track ${name_number%:*}.mp3"
+done
+lame --quiet numbered.wav "track b.mp3"
+rm numbered.wav
