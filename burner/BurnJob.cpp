@@ -236,15 +236,16 @@ HRESULT AddToImage(IJolietDiscMaster* joliet, const std::wstring& path, int numb
   return hr;
 }
 
-enum class EntryResult { Added, Skipped, Failed, Cancelled };
+enum class EntryResult { Added, Failed, Cancelled };
 
-// Converts (or reuses) one entry's file and adds it as track `number`.
+// Converts (or reuses) one entry's file and adds it as track `number`. An entry that cannot be converted fails
+// the disc: recording the others would leave the user's file off a disc reported as made.
 EntryResult StageDataEntry(IJolietDiscMaster* joliet, const BurnEntry& entry, int number, const CONVFORMAT& target,
                            const wchar_t* extension, const wchar_t* formatName, IConvertCallback* callback) {
   wchar_t name[MAX_PATH] = {};
   if (!entry.source->GetFileName(name, MAX_PATH)) {
     callback->LogStyled(L"Source filename not available (unexpected)\n", L"e");
-    return EntryResult::Skipped;
+    return EntryResult::Failed;
   }
   std::wstring file;
   bool temporary = false;
@@ -259,7 +260,7 @@ EntryResult StageDataEntry(IJolietDiscMaster* joliet, const BurnEntry& entry, in
       const std::wstring folder = CacheFolder();
       if (digest.empty() || folder.empty()) {
         LogFormatted(callback, L"e", L"%ls cannot be read\n", name);
-        return EntryResult::Skipped;
+        return EntryResult::Failed;
       }
       file = folder + (extension + 1) + L"\\" + digest + extension;
       if (GetFileAttributesW(file.c_str()) != INVALID_FILE_ATTRIBUTES) {
@@ -290,7 +291,7 @@ EntryResult StageDataEntry(IJolietDiscMaster* joliet, const BurnEntry& entry, in
       if (FAILED(hr)) {
         DeleteFileW(writing.c_str());
         if (callback->IsCancelled()) return EntryResult::Cancelled;
-        return EntryResult::Skipped;
+        return EntryResult::Failed;
       }
     }
   }

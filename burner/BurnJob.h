@@ -43,7 +43,7 @@ BurnOutcome StageRedBook(IDiscMaster* master, const BurnJob& job, IConvertCallba
 
 // Joliet staging (formats 2 and 3): each entry converted to the target format unless it already has it, as
 // "TRACKnnn.mp3" / ".wma" in list order, converted files kept in the "CDCache" folder when "UseCDCache" is on.
-// A failed conversion skips its entry; a file the image refuses (a full disc among them) stops the staging.
+// An entry that cannot be converted, or a file the image refuses (a full disc among them), stops the staging.
 BurnOutcome StageJoliet(IDiscMaster* master, const BurnJob& job, IConvertCallback* callback);
 
 // Steps 4-9 of recording on an opened disc master: sets the recorder, advises `events` (may be null),

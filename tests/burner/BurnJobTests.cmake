@@ -20,3 +20,15 @@ set_tests_properties(burner_job_inputs PROPERTIES FIXTURES_SETUP burner_job_inpu
 add_test(NAME burner_job_data_cd_read_by_linux COMMAND ${CMAKE_CURRENT_LIST_DIR}/check-burn-iso.sh ${BURN_OUT})
 set_tests_properties(burner_job_data_cd_read_by_linux
                      PROPERTIES FIXTURES_REQUIRED "burner_job_inputs;burner_job_images" TIMEOUT 120)
+
+# The Windows Media data CD on the double of the platform's Windows Media writer, which replaces the writer of the
+# engine linked into the test program itself.
+tavrel_test(burner_wma_tests
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/WmaDataCdTest.cpp ${PROJECT_SOURCE_DIR}/tests/api/ApiTestMain.cpp
+          ${PROJECT_SOURCE_DIR}/tests/formats/wma/FakeWMSdk.cpp ${PROJECT_SOURCE_DIR}/tests/formats/wav/WavFiles.cpp
+          ${TAVENGINE_RESOURCES}
+  LIBRARIES burner_job tavengine
+  LOCKS "settings_section;wma_defaults")
+target_include_directories(burner_wma_tests PRIVATE ${PROJECT_SOURCE_DIR}/engine ${PROJECT_SOURCE_DIR}/engine/core
+                                                    ${PROJECT_SOURCE_DIR}/tests/formats/wma
+                                                    ${PROJECT_SOURCE_DIR}/tests/formats/wav)
