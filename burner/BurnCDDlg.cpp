@@ -737,6 +737,10 @@ void CBurnCDDlg::RecordCD() {
   BurnJob job;
   job.format = Format();
   job.volumeLabel = label;
+  // "MAX" (the first choice) leaves the recorder at its fastest; the others read as "12 X" and so on.
+  wchar_t speed[16] = {};
+  GetDlgItemTextW(window, IDC_SPEED, speed, 16);
+  job.speed = static_cast<int>(wcstol(speed, nullptr, 10));
   for (const BurnRow& row : rows) {
     row.source->AddRef();
     job.entries.push_back({row.path, row.source});

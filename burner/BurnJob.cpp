@@ -8,6 +8,7 @@
 #include <shlobj.h>
 #include <wincrypt.h>
 
+#include "PropertySet.h"
 #include "RedBookDest.h"
 
 namespace {
@@ -236,6 +237,30 @@ HRESULT AddToImage(IJolietDiscMaster* joliet, const std::wstring& path, int numb
   return hr;
 }
 
+// Hands the chosen speed to the recorder's "WriteSpeed" and reads back what it took, as recorders may choose
+// another speed or have none to set; either way the disc is still recorded.
+void ApplySpeed(IDiscRecorder* recorder, int speed, IConvertCallback* callback) {
+  if (speed <= 0) return;
+  IPropertyStorage* properties = nullptr;
+  HRESULT hr = recorder->GetRecorderProperties(&properties);
+  if (SUCCEEDED(hr) && !properties) hr = E_POINTER;
+  if (SUCCEEDED(hr)) hr = CPropertySet::WriteNumber(properties, L"WriteSpeed", speed);
+  if (SUCCEEDED(hr)) hr = recorder->SetRecorderProperties(properties);
+  if (properties) properties->Release();
+  properties = nullptr;
+  CPropertySet::Value taken;
+  if (SUCCEEDED(hr) && SUCCEEDED(recorder->GetRecorderProperties(&properties)) && properties) {
+    CPropertySet::Read(properties, L"WriteSpeed", &taken);
+    properties->Release();
+  }
+  if (taken.type == VT_I4 && taken.number == speed)
+    LogFormatted(callback, L"", L"Recording speed: %d X\n", speed);
+  else if (taken.type == VT_I4)
+    LogFormatted(callback, L"i", L"The recorder records at %ld X instead of %d X\n", taken.number, speed);
+  else
+    LogFormatted(callback, L"i", L"The recorder's speed cannot be set; it records at its own speed\n");
+}
+
 enum class EntryResult { Added, Failed, Cancelled };
 
 // Converts (or reuses) one entry's file and adds it as track `number`. An entry that cannot be converted fails
@@ -396,15 +421,7 @@ BurnOutcome StageJoliet(IDiscMaster* master, const BurnJob& job, IConvertCallbac
   hr = joliet->GetJolietProperties(&properties);
   if (SUCCEEDED(hr) && !properties) hr = E_POINTER;
   if (SUCCEEDED(hr)) {
-    PROPSPEC name = {};
-    name.ulKind = PRSPEC_LPWSTR;
-    name.lpwstr = const_cast<LPOLESTR>(L"VolumeName");
-    PROPVARIANT value;
-    PropVariantInit(&value);
-    value.vt = VT_BSTR;
-    value.bstrVal = SysAllocString(job.volumeLabel.c_str());
-    hr = value.bstrVal ? properties->WriteMultiple(1, &name, &value, PID_FIRST_USABLE) : E_OUTOFMEMORY;
-    PropVariantClear(&value);
+    hr = CPropertySet::WriteText(properties, L"VolumeName", job.volumeLabel);
     if (SUCCEEDED(hr)) hr = joliet->SetJolietProperties(properties);
   }
   if (properties) properties->Release();
@@ -461,6 +478,7 @@ BurnOutcome RecordCD(IDiscMaster* master, IDiscRecorder* recorder, const BurnJob
     callback->SetStatusText(L"Burning:");
     callback->SetCurrentFile(L"Preparing Burn...", FALSE);
     callback->Log(testMode ? L"Recording disc (test mode)...\n" : L"Recording disc...\n");
+    ApplySpeed(recorder, job.speed, callback);
     const HRESULT hr = master->RecordDisc(testMode, false);
     callback->SetProgressPos(0);
     if (FAILED(hr)) {

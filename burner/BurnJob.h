@@ -31,6 +31,7 @@ class BurnJob {
   HRESULT AddFile(const std::wstring& path);
 
   int format = kBurnRedBook;
+  int speed = 0;             // times CD speed; 0 leaves the recorder at its fastest
   std::wstring volumeLabel;  // at most 32 characters
   std::vector<BurnEntry> entries;
 };
@@ -47,7 +48,7 @@ BurnOutcome StageRedBook(IDiscMaster* master, const BurnJob& job, IConvertCallba
 BurnOutcome StageJoliet(IDiscMaster* master, const BurnJob& job, IConvertCallback* callback);
 
 // Steps 4-9 of recording on an opened disc master: sets the recorder, advises `events` (may be null),
-// stages, records (simulate = test mode) and reports the outcome in the callback's log and texts. The
+// stages, sets the speed, records (simulate = test mode) and reports the outcome in the callback's log and texts. The
 // staged content is cleared at the end whatever happened, so no staging file stays behind.
 BurnOutcome RecordCD(IDiscMaster* master, IDiscRecorder* recorder, const BurnJob& job, IConvertCallback* callback,
                      IDiscMasterProgressEvents* events, bool testMode);

@@ -2,7 +2,10 @@
 
 #include <oleauto.h>
 
+#include <algorithm>
 #include <utility>
+
+#include "PropertySet.h"
 
 namespace {
 
@@ -127,12 +130,23 @@ HRESULT STDMETHODCALLTYPE CImageRecorder::GetBasePnPID(BSTR* basePnPId) { return
 HRESULT STDMETHODCALLTYPE CImageRecorder::GetPath(BSTR* path) { return AllocString(cuePath.c_str(), path); }
 
 HRESULT STDMETHODCALLTYPE CImageRecorder::GetRecorderProperties(IPropertyStorage** properties) {
-  if (properties) *properties = nullptr;
-  return IMAPI_E_DEVICE_NOPROPERTIES;
+  if (!properties) return E_POINTER;
+  CPropertySet* set = new CPropertySet();
+  set->values[kWriteSpeed] = {VT_I4, L"", writeSpeed};
+  set->values[kMaxWriteSpeed] = {VT_I4, L"", kFastest};
+  *properties = set;
+  return S_OK;
 }
 
-HRESULT STDMETHODCALLTYPE CImageRecorder::SetRecorderProperties(IPropertyStorage*) {
-  return IMAPI_E_DEVICE_NOPROPERTIES;
+HRESULT STDMETHODCALLTYPE CImageRecorder::SetRecorderProperties(IPropertyStorage* properties) {
+  if (!properties) return E_POINTER;
+  // "MaxWriteSpeed" is read-only and unknown names are ignored; a speed past the fastest becomes the fastest.
+  CPropertySet::Value speed;
+  const HRESULT hr = CPropertySet::Read(properties, kWriteSpeed, &speed);
+  if (FAILED(hr)) return hr;
+  if (speed.type != VT_I4 || speed.number < 1) return IMAPI_S_PROPERTIESIGNORED;
+  writeSpeed = std::min<LONG>(speed.number, kFastest);
+  return writeSpeed == speed.number ? S_OK : IMAPI_S_PROPERTIESIGNORED;
 }
 
 HRESULT STDMETHODCALLTYPE CImageRecorder::GetRecorderState(ULONG* deviceStateFlags) {

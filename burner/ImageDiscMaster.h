@@ -34,6 +34,7 @@ class CImageRecorder : public CRefCounted<IDiscRecorder, IID_IDiscRecorder, CIma
   HRESULT STDMETHODCALLTYPE GetBasePnPID(BSTR* basePnPId) override;
   // The CUE sheet's path: no drive letter maps to it.
   HRESULT STDMETHODCALLTYPE GetPath(BSTR* path) override;
+  // "WriteSpeed" (times CD speed, settable) and "MaxWriteSpeed" (read-only), as a drive's properties.
   HRESULT STDMETHODCALLTYPE GetRecorderProperties(IPropertyStorage** properties) override;
   HRESULT STDMETHODCALLTYPE SetRecorderProperties(IPropertyStorage* properties) override;
   HRESULT STDMETHODCALLTYPE GetRecorderState(ULONG* deviceStateFlags) override;
@@ -49,11 +50,16 @@ class CImageRecorder : public CRefCounted<IDiscRecorder, IID_IDiscRecorder, CIma
   const std::wstring& CuePath() const { return cuePath; }
   const std::wstring& IsoPath() const { return isoPath; }
   long Capacity() const { return capacity; }
+  LONG WriteSpeed() const { return writeSpeed; }
+  static constexpr LONG kFastest = 48;
 
  private:
   friend class CRefCounted<IDiscRecorder, IID_IDiscRecorder, CImageRecorder>;  // deletes it at the last Release
+  static constexpr const wchar_t* kWriteSpeed = L"WriteSpeed";
+  static constexpr const wchar_t* kMaxWriteSpeed = L"MaxWriteSpeed";
   std::wstring binPath, cuePath, isoPath;
   long capacity;
+  LONG writeSpeed = kFastest;
 };
 
 // IDiscMaster with the image recorder and the Red Book and Joliet formats. Every operation but Open answers

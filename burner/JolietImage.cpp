@@ -6,92 +6,13 @@
 #include <utility>
 
 #include "IsoImageWriter.h"
+#include "PropertySet.h"
 #include "tavcore.h"
 
 namespace {
 
 constexpr wchar_t kVolumeName[] = L"VolumeName";
 constexpr size_t kMaxLabelChars = 32;
-
-// The property set of the Joliet format: named string properties in memory.
-class CJolietProperties : public IPropertyStorage {
- public:
-  virtual ~CJolietProperties() = default;
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-    if (!out) return E_POINTER;
-    *out = nullptr;
-    if (!IsEqualIID(iid, IID_IUnknown) && !IsEqualIID(iid, IID_IPropertyStorage)) return E_NOINTERFACE;
-    *out = static_cast<IPropertyStorage*>(this);
-    AddRef();
-    return S_OK;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return ++refCount; }
-  ULONG STDMETHODCALLTYPE Release() override {
-    const ULONG left = --refCount;
-    if (left == 0) delete this;
-    return left;
-  }
-
-  HRESULT STDMETHODCALLTYPE ReadMultiple(ULONG count, const PROPSPEC* names, PROPVARIANT* values) override {
-    if (count && (!names || !values)) return E_POINTER;
-    bool any = false;
-    for (ULONG i = 0; i < count; ++i) {
-      PropVariantInit(&values[i]);
-      if (names[i].ulKind != PRSPEC_LPWSTR || !names[i].lpwstr) continue;
-      auto found = strings.find(names[i].lpwstr);
-      if (found == strings.end()) continue;
-      values[i].vt = VT_BSTR;
-      values[i].bstrVal = SysAllocString(found->second.c_str());
-      if (!values[i].bstrVal) {
-        for (ULONG j = 0; j <= i; ++j) PropVariantClear(&values[j]);
-        return E_OUTOFMEMORY;
-      }
-      any = true;
-    }
-    return any ? S_OK : S_FALSE;
-  }
-  HRESULT STDMETHODCALLTYPE WriteMultiple(ULONG count, const PROPSPEC* names, const PROPVARIANT* values,
-                                          PROPID) override {
-    if (count && (!names || !values)) return E_POINTER;
-    std::map<std::wstring, std::wstring> updated = strings;
-    for (ULONG i = 0; i < count; ++i) {
-      if (names[i].ulKind != PRSPEC_LPWSTR || !names[i].lpwstr) return STG_E_INVALIDPARAMETER;
-      const wchar_t* text = values[i].vt == VT_BSTR     ? values[i].bstrVal
-                            : values[i].vt == VT_LPWSTR ? values[i].pwszVal
-                                                        : nullptr;
-      if (!text) return STG_E_INVALIDPARAMETER;
-      updated[names[i].lpwstr] = text;
-    }
-    strings.swap(updated);
-    return S_OK;
-  }
-  HRESULT STDMETHODCALLTYPE DeleteMultiple(ULONG count, const PROPSPEC* names) override {
-    for (ULONG i = 0; i < count; ++i)
-      if (names[i].ulKind == PRSPEC_LPWSTR && names[i].lpwstr) strings.erase(names[i].lpwstr);
-    return S_OK;
-  }
-  HRESULT STDMETHODCALLTYPE ReadPropertyNames(ULONG, const PROPID*, LPOLESTR*) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE WritePropertyNames(ULONG, const PROPID*, const LPOLESTR*) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE DeletePropertyNames(ULONG, const PROPID*) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE Commit(DWORD) override { return S_OK; }
-  HRESULT STDMETHODCALLTYPE Revert() override { return S_OK; }
-  HRESULT STDMETHODCALLTYPE Enum(IEnumSTATPROPSTG** out) override {
-    if (out) *out = nullptr;
-    return E_NOTIMPL;
-  }
-  HRESULT STDMETHODCALLTYPE SetTimes(const FILETIME*, const FILETIME*, const FILETIME*) override { return S_OK; }
-  HRESULT STDMETHODCALLTYPE SetClass(REFCLSID) override { return S_OK; }
-  HRESULT STDMETHODCALLTYPE Stat(STATPROPSETSTG* stat) override {
-    if (!stat) return E_POINTER;
-    *stat = {};
-    return S_OK;
-  }
-
-  std::map<std::wstring, std::wstring> strings;
-
- private:
-  ULONG refCount = 1;
-};
 
 bool SameName(const std::wstring& a, const std::wstring& b) {
   return CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(), static_cast<int>(b.size()), TRUE) ==
@@ -227,28 +148,21 @@ HRESULT STDMETHODCALLTYPE CJolietImage::AddData(IStorage* storage, long fileOver
 
 HRESULT STDMETHODCALLTYPE CJolietImage::GetJolietProperties(IPropertyStorage** properties) {
   if (!properties) return E_POINTER;
-  CJolietProperties* copy = new CJolietProperties();
-  copy->strings[kVolumeName] = label;
+  CPropertySet* copy = new CPropertySet();
+  copy->values[kVolumeName] = {VT_BSTR, label, 0};
   *properties = copy;
   return S_OK;
 }
 
 HRESULT STDMETHODCALLTYPE CJolietImage::SetJolietProperties(IPropertyStorage* properties) {
   if (!properties) return E_POINTER;
-  PROPSPEC name = {};
-  name.ulKind = PRSPEC_LPWSTR;
-  name.lpwstr = const_cast<LPOLESTR>(kVolumeName);
-  PROPVARIANT value;
-  PropVariantInit(&value);
-  HRESULT hr = properties->ReadMultiple(1, &name, &value);
+  CPropertySet::Value given;
+  const HRESULT hr = CPropertySet::Read(properties, kVolumeName, &given);
   if (FAILED(hr)) return hr;
-  const wchar_t* text = value.vt == VT_BSTR ? value.bstrVal : value.vt == VT_LPWSTR ? value.pwszVal : nullptr;
-  if (hr == S_OK && value.vt != VT_EMPTY) {
-    if (!text || wcslen(text) > kMaxLabelChars) hr = E_INVALIDARG;
-    else label = text;
-  }
-  PropVariantClear(&value);
-  return SUCCEEDED(hr) ? S_OK : hr;
+  if (given.type == VT_EMPTY) return S_OK;  // no label given: the current one stays
+  if (given.type != VT_BSTR || given.text.size() > kMaxLabelChars) return E_INVALIDARG;
+  label = given.text;
+  return S_OK;
 }
 
 void CJolietImage::Clear() {

@@ -297,6 +297,29 @@ TEST_F(BurnFixture, TestModeRecordsNothingAndProgressReachesTheWindow) {
   ExpectNoImage(master);
 }
 
+TEST_F(BurnFixture, ChosenSpeedReachesTheRecorderAndWhatItTookIsLogged) {
+  struct Case {
+    int speed;
+    LONG taken;
+    const wchar_t* line;
+  };
+  const Case cases[] = {{0, CImageRecorder::kFastest, nullptr},
+                        {4, 4, L"Recording speed: 4 X\n"},
+                        {60, CImageRecorder::kFastest, L"The recorder records at 48 X instead of 60 X\n"}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.speed);
+    BurnJob job;
+    job.speed = c.speed;
+    ASSERT_EQ(job.AddFile(Wav(L"a.wav", 44100, 2, Samples(10 * kSector, 1))), S_OK);
+    CImageDiscMaster master(files / L"disc.bin", files / L"disc.cue");
+    RecordingCallback callback;
+    EXPECT_EQ(Burn(master, job, callback), BurnOutcome::Completed);
+    EXPECT_EQ(master.Recorder()->WriteSpeed(), c.taken);
+    if (c.line) EXPECT_TRUE(Logged(callback, c.line));
+    else EXPECT_FALSE(Logged(callback, L" X"));
+  }
+}
+
 // ---- Round trip: the audio image read back through the virtual drive -----------------------------------------
 
 namespace {

@@ -378,17 +378,20 @@ TEST_F(CdforgeWindowTest, RecordCdToTheImageRecorderWritesBothTracks) {
     ASSERT_TRUE(WriteFileBytes(files / name, WavFile(44100, 2, 16, 40 * 2352)));
   const std::wstring bin = files / L"disc.bin";
   bool burning = false, closeEnabledAtEnd = false;
+  std::wstring log;
   UserScript user;
   user.InDialog(kTitle, [&](HWND dialog) {
         PauseForALook();
         SelectComboItem(dialog, IDC_DRIVE, FindComboItem(dialog, IDC_DRIVE, CBurnCDDlg::kImageRecorderText));
         TypeText(dialog, IDC_IMAGEFILE, bin);
+        SelectComboItem(dialog, IDC_SPEED, FindComboItem(dialog, IDC_SPEED, L"4 X"));
         Click(dialog, IDC_RECORD);
       })
       .InDialog(L"Recording CD", [&](HWND progress) {
         burning = !IsWindowEnabled(GetParent(progress)) || !IsEnabled(progress, IDC_BURN_CLOSE);
-        WhenBurnEnds(progress, [&closeEnabledAtEnd](HWND window) {
+        WhenBurnEnds(progress, [&closeEnabledAtEnd, &log](HWND window) {
           closeEnabledAtEnd = true;
+          log = ControlText(window, IDC_BURN_LOG);
           PauseForALook();
           Click(window, IDC_BURN_CLOSE);
         });
@@ -401,6 +404,7 @@ TEST_F(CdforgeWindowTest, RecordCdToTheImageRecorderWritesBothTracks) {
   EXPECT_TRUE(burning);
   EXPECT_TRUE(closeEnabledAtEnd);
   EXPECT_EQ(burner.LastOutcome(), BurnOutcome::Completed);
+  EXPECT_NE(log.find(L"Recording speed: 4 X"), std::wstring::npos) << log;
 
   const std::string cue = ReadFileBytes(files / L"disc.cue");
   ASSERT_FALSE(cue.empty());
