@@ -83,6 +83,9 @@ CBurnCDDlg::~CBurnCDDlg() {
 }
 
 INT_PTR CBurnCDDlg::DoModal(HWND parent) {
+  // The drive list is an extended combo box (icons beside the names).
+  INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_USEREX_CLASSES | ICC_LISTVIEW_CLASSES};
+  InitCommonControlsEx(&controls);
   return DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_BURNCD), parent, DialogProc,
                          reinterpret_cast<LPARAM>(this));
 }
@@ -255,6 +258,27 @@ void CBurnCDDlg::OnInit() {
   }
 }
 
+namespace {
+
+// Adds a drive list entry with the shell's small icon for `shellPath` (a drive root, or a file type).
+void AddDriveEntry(HWND combo, const wchar_t* text, const wchar_t* shellPath, bool fileType) {
+  SHFILEINFOW info = {};
+  const HIMAGELIST system = reinterpret_cast<HIMAGELIST>(
+      SHGetFileInfoW(shellPath, fileType ? FILE_ATTRIBUTE_NORMAL : 0, &info, sizeof(info),
+                     SHGFI_SYSICONINDEX | SHGFI_SMALLICON | (fileType ? SHGFI_USEFILEATTRIBUTES : 0)));
+  // The system image list is shared by the process and never destroyed here.
+  if (system && !SendMessageW(combo, CBEM_GETIMAGELIST, 0, 0))
+    SendMessageW(combo, CBEM_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(system));
+  COMBOBOXEXITEMW item = {};
+  item.mask = CBEIF_TEXT | (system ? CBEIF_IMAGE | CBEIF_SELECTEDIMAGE : 0);
+  item.iItem = -1;
+  item.pszText = const_cast<wchar_t*>(text);
+  item.iImage = item.iSelectedImage = info.iIcon;
+  SendMessageW(combo, CBEM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item));
+}
+
+}  // namespace
+
 void CBurnCDDlg::FillDrives() {
   HWND combo = GetDlgItem(window, IDC_DRIVE);
   IEnumDiscRecorders* recorders = nullptr;
@@ -282,13 +306,13 @@ void CBurnCDDlg::FillDrives() {
       SysFreeString(product);
       SysFreeString(revision);
       drives.push_back({recorder, false});  // keeps Next's reference
-      SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
+      AddDriveEntry(combo, text, (letter + L"\\").c_str(), false);
       recorder = nullptr;
     }
     recorders->Release();
   }
   drives.push_back({nullptr, true});
-  SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(kImageRecorderText));
+  AddDriveEntry(combo, kImageRecorderText, L"*.iso", true);
   SendMessageW(combo, CB_SETCURSEL, 0, 0);
   imageRecorderInfo = new CImageRecorder(L"", L"", CAudioImageWriter::kBlocks74Minutes);
 }

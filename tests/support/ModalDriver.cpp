@@ -1,6 +1,8 @@
 // Drives modal dialogs of the thread from a thread timer.
 #include "ModalDriver.h"
 
+#include <commctrl.h>
+
 #include <cwchar>
 #include <cwctype>
 #include <map>
@@ -45,11 +47,23 @@ void SelectComboItem(HWND dialog, int id, int index) {
 }
 
 int FindComboItem(HWND dialog, int id, const wchar_t* prefix) {
+  wchar_t kind[32] = {};
+  GetClassNameW(GetDlgItem(dialog, id), kind, 32);
+  const bool extended = wcscmp(kind, WC_COMBOBOXEXW) == 0;  // keeps its texts apart from its inner combo box
   int count = static_cast<int>(SendDlgItemMessageW(dialog, id, CB_GETCOUNT, 0, 0));
   for (int item = 0; item < count; ++item) {
     wchar_t text[256] = {};
-    if (SendDlgItemMessageW(dialog, id, CB_GETLBTEXTLEN, item, 0) >= 256) continue;
-    SendDlgItemMessageW(dialog, id, CB_GETLBTEXT, item, reinterpret_cast<LPARAM>(text));
+    if (extended) {
+      COMBOBOXEXITEMW entry = {};
+      entry.mask = CBEIF_TEXT;
+      entry.iItem = item;
+      entry.pszText = text;
+      entry.cchTextMax = 256;
+      SendDlgItemMessageW(dialog, id, CBEM_GETITEMW, 0, reinterpret_cast<LPARAM>(&entry));
+    } else {
+      if (SendDlgItemMessageW(dialog, id, CB_GETLBTEXTLEN, item, 0) >= 256) continue;
+      SendDlgItemMessageW(dialog, id, CB_GETLBTEXT, item, reinterpret_cast<LPARAM>(text));
+    }
     if (wcsncmp(text, prefix, wcslen(prefix)) == 0) return item;
   }
   return -1;
