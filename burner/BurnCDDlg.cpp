@@ -23,7 +23,6 @@ namespace {
 const wchar_t kSection[] = L"BurnCD";
 const wchar_t* const kSpeeds[] = {L"MAX", L"12 X", L"10 X", L"8 X", L"6 X", L"4 X", L"2 X", L"1 X"};
 const wchar_t* const kFormats[] = {L"CD-DA Red Book *", L"MP3 CD", L"Windows Media CD"};
-constexpr UINT kHelpContextMain = 100;
 
 std::wstring Extension(const std::wstring& path) {
   const size_t dot = path.find_last_of(L"./\\");
@@ -56,18 +55,35 @@ int TrackNumber(IConvertSource* source) {
   return number;
 }
 
+// The help file's page for a dialog's help context.
+const wchar_t* HelpPage(UINT context) {
+  switch (context) {
+    case IDH_CDFORGE_IMAGES: return L"cdimages.htm";
+    case IDH_CDFORGE_SETTINGS: return L"settings.htm";
+    default: return L"main.htm";
+  }
+}
+
+// Opens the page in the help viewer by its name inside the help file, which needs no context map in the file.
 void OpenHelp(HWND owner, UINT context) {
   wchar_t exe[MAX_PATH] = {};
   GetModuleFileNameW(nullptr, exe, MAX_PATH);
   std::wstring chm = exe;
   chm = chm.substr(0, chm.find_last_of(L'\\') + 1) + L"cdforge.chm";
-  const std::wstring topic = L"-mapid " + std::to_wstring(context) + L" " + chm;
-  ShellExecuteW(owner, nullptr, L"hh.exe", topic.c_str(), nullptr, SW_SHOWNORMAL);
+  if (GetFileAttributesW(chm.c_str()) == INVALID_FILE_ATTRIBUTES) {
+    cdforgeMessageBox(owner, (L"The help file cannot be found:\n" + chm).c_str(), CBurnCDDlg::kProductName,
+                      MB_OK | MB_ICONWARNING);
+    return;
+  }
+  const std::wstring topic = L"\"" + chm + L"::/" + HelpPage(context) + L"\"";
+  cdforgeShellExecute(owner, nullptr, L"hh.exe", topic.c_str(), nullptr, SW_SHOWNORMAL);
 }
 
 }  // namespace
 
 int(WINAPI* cdforgeMessageBox)(HWND, const wchar_t*, const wchar_t*, UINT) = &MessageBoxW;
+HINSTANCE(WINAPI* cdforgeShellExecute)(HWND, const wchar_t*, const wchar_t*, const wchar_t*, const wchar_t*,
+                                       INT) = &ShellExecuteW;
 
 void ShowCdforgeHelp(HWND owner, UINT context) { OpenHelp(owner, context); }
 
@@ -598,7 +614,7 @@ void CBurnCDDlg::OnCommand(int id, int code) {
       RecordCD();
       break;
     case IDC_HELPBUTTON:
-      OpenHelp(window, kHelpContextMain);
+      OpenHelp(window, IDH_CDFORGE_MAIN);
       break;
     case IDM_REMOVE:
       DeleteSelected();

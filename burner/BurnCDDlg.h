@@ -13,6 +13,9 @@
 
 // Every message box of the burner's windows goes through this (tests put a double in its place).
 extern int(WINAPI* cdforgeMessageBox)(HWND owner, const wchar_t* text, const wchar_t* caption, UINT type);
+// How the windows start the help viewer; tests replace it.
+extern HINSTANCE(WINAPI* cdforgeShellExecute)(HWND owner, const wchar_t* verb, const wchar_t* file,
+                                              const wchar_t* parameters, const wchar_t* folder, INT show);
 
 // One row of the list; owns its source.
 struct BurnRow {

@@ -18,3 +18,21 @@ add_executable(cdforge WIN32 ${CMAKE_CURRENT_LIST_DIR}/cdforge_main.cpp ${CDFORG
 target_compile_options(cdforge PRIVATE ${TAVREL_WARNINGS})
 target_link_options(cdforge PRIVATE -municode)
 target_link_libraries(cdforge PRIVATE cdforge_window burner_job burner_progress burner_cdimage)
+
+# The help file next to the program, compiled from burner/help by the Free Pascal project's CHM compiler (it
+# writes the .chm beside the project file, so the project is compiled from a copy in the build tree).
+find_program(TAVREL_CHMCMD NAMES chmcmd chmcmd-3.2.2 REQUIRED)
+file(GLOB CDFORGE_HELP_SOURCES CONFIGURE_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/help/*)
+set(CDFORGE_HELP ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}/cdforge.chm CACHE INTERNAL "")
+set(help_work ${CMAKE_CURRENT_BINARY_DIR}/help)
+add_custom_command(OUTPUT ${CDFORGE_HELP}
+  COMMAND ${CMAKE_COMMAND} -E rm -rf ${help_work}
+  COMMAND ${CMAKE_COMMAND} -E copy_directory ${CMAKE_CURRENT_LIST_DIR}/help ${help_work}
+  COMMAND ${CMAKE_COMMAND} -E chdir ${help_work} ${TAVREL_CHMCMD} --verbosity 0 cdforge.hhp
+  COMMAND ${CMAKE_COMMAND} -E copy ${help_work}/cdforge.chm ${CDFORGE_HELP}
+  WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
+  DEPENDS ${CDFORGE_HELP_SOURCES}
+  COMMENT "Compiling the burner's help file cdforge.chm"
+  VERBATIM)
+add_custom_target(cdforge_help ALL DEPENDS ${CDFORGE_HELP})
+add_dependencies(cdforge cdforge_help)

@@ -54,3 +54,8 @@
 #define IDM_REMOVE 6360
 #define IDM_REMOVEALL 6361
 #define IDM_ORDERBYTRACK 6362
+
+// Help contexts of the windows, each a page of cdforge.chm.
+#define IDH_CDFORGE_MAIN 100
+#define IDH_CDFORGE_IMAGES 110
+#define IDH_CDFORGE_SETTINGS 120

@@ -7,10 +7,6 @@
 
 void ShowCdforgeHelp(HWND owner, UINT context);
 
-namespace {
-constexpr UINT kHelpContextImages = 110;
-}
-
 INT_PTR CCuesheetDlg::DoModal(HWND parent) {
   return DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_CDIMAGES), parent, DialogProc,
                          reinterpret_cast<LPARAM>(this));
@@ -40,7 +36,7 @@ INT_PTR CALLBACK CCuesheetDlg::DialogProc(HWND hwnd, UINT message, WPARAM wParam
       }
       return TRUE;
     case IDC_IMG_HELP:
-      ShowCdforgeHelp(hwnd, kHelpContextImages);
+      ShowCdforgeHelp(hwnd, IDH_CDFORGE_IMAGES);
       return TRUE;
     case IDCANCEL:
       EndDialog(hwnd, IDCANCEL);

@@ -14,7 +14,6 @@
 void ShowCdforgeHelp(HWND owner, UINT context);
 
 namespace {
-constexpr UINT kHelpContextSettings = 120;
 const wchar_t kSettings[] = L"Settings";
 }  // namespace
 
@@ -127,7 +126,7 @@ INT_PTR CALLBACK CISOSettingsDlg::DialogProc(HWND hwnd, UINT message, WPARAM wPa
       return TRUE;
     }
     case IDC_ISO_HELP:
-      ShowCdforgeHelp(hwnd, kHelpContextSettings);
+      ShowCdforgeHelp(hwnd, IDH_CDFORGE_SETTINGS);
       return TRUE;
     case IDOK: {
       wchar_t text[64] = {};

@@ -18,6 +18,8 @@ packages=(
   libxml2-utils
   # the Windows Installer package is compiled from its WiX source
   wixl
+  # the burner's help file is compiled by the Free Pascal CHM compiler and read back with 7-Zip
+  fp-utils p7zip-full
   # GoogleTest sources, cross-built by deps/
   googletest
 )

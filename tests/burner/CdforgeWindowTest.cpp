@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <commctrl.h>
+#include <shellapi.h>
 #include <shlobj.h>
 
 #include <cstring>
@@ -487,6 +488,54 @@ TEST_F(CdforgeWindowTest, PlaylistWithAMissingEntryRecordsNothingAndNamesTheFile
     FindClose(find);
   }
   EXPECT_FALSE(leftovers) << "staging files left behind";
+}
+
+// Records what the windows hand to the shell instead of starting the help viewer.
+struct ShellDouble {
+  ShellDouble() { active = this, cdforgeShellExecute = &Run; }
+  ~ShellDouble() { active = nullptr, cdforgeShellExecute = &ShellExecuteW; }
+  static HINSTANCE WINAPI Run(HWND, const wchar_t*, const wchar_t* file, const wchar_t* parameters, const wchar_t*,
+                              INT) {
+    active->started.push_back(std::wstring(file) + L" " + parameters);
+    return reinterpret_cast<HINSTANCE>(33);
+  }
+  static ShellDouble* active;
+  std::vector<std::wstring> started;
+};
+ShellDouble* ShellDouble::active = nullptr;
+
+TEST_F(CdforgeWindowTest, HelpOpensEachWindowsPageOfTheHelpFileBesideTheProgram) {
+  ShellDouble shell;
+  UserScript user;
+  user.InDialog(kTitle, [&](HWND dialog) {
+        Click(dialog, IDC_HELPBUTTON);
+        Click(dialog, IDC_CDIMAGE);
+      })
+      .InDialog(L"CD Images", [&](HWND images) {
+        Click(images, IDC_IMG_HELP);
+        Click(images, IDCANCEL);
+      })
+      .InDialog(kTitle, [&](HWND dialog) {
+        SelectComboItem(dialog, IDC_FORMAT, 1);
+        Click(dialog, IDC_SETTINGS);
+      })
+      .InDialog(L"MP3 CD Settings", [&](HWND settings) {
+        Click(settings, IDC_ISO_HELP);
+        Click(settings, IDCANCEL);
+      })
+      .InDialog(kTitle, [&](HWND dialog) { Click(dialog, IDCANCEL); });
+  CBurnCDDlg burner(nullptr);
+  burner.DoModal(nullptr);
+  EXPECT_TRUE(user.Done());
+
+  wchar_t exe[MAX_PATH] = {};
+  GetModuleFileNameW(nullptr, exe, MAX_PATH);
+  std::wstring chm = exe;
+  chm = chm.substr(0, chm.find_last_of(L'\\') + 1) + L"cdforge.chm";
+  EXPECT_EQ(shell.started, (std::vector<std::wstring>{L"hh.exe \"" + chm + L"::/main.htm\"",
+                                                      L"hh.exe \"" + chm + L"::/cdimages.htm\"",
+                                                      L"hh.exe \"" + chm + L"::/settings.htm\""}));
+  EXPECT_TRUE(boxes.shown.empty());
 }
 
 }  // namespace

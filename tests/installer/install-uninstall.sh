@@ -61,6 +61,7 @@ files=(tavconv.exe tavcore.dll lame_enc.dll)
 [ "$has_shellext" = 1 ] && files+=(tavshell.dll)
 # The other programs are in the package whenever the build made them.
 for program in voxcap.exe cdforge.exe; do [ -f "$built/$program" ] && files+=("$program"); done
+[ -f "$built/cdforge.exe" ] && files+=(cdforge.chm)  # the burner's help file beside it
 for file in "${files[@]}"; do
   cmp -s "$built/$file" "$folder/$file" || fail "$installed\\$file is missing or differs from the build"
 done
