@@ -2,6 +2,23 @@
 
 #include <oleauto.h>
 
+namespace {
+
+PROPSPEC Named(const wchar_t* name) {
+  PROPSPEC spec = {};
+  spec.ulKind = PRSPEC_LPWSTR;
+  spec.lpwstr = const_cast<LPOLESTR>(name);
+  return spec;
+}
+
+HRESULT WriteOne(IPropertyStorage* storage, const wchar_t* name, const PROPVARIANT& value) {
+  if (!storage) return E_POINTER;
+  const PROPSPEC spec = Named(name);
+  return storage->WriteMultiple(1, &spec, &value, PID_FIRST_USABLE);
+}
+
+}  // namespace
+
 HRESULT STDMETHODCALLTYPE CPropertySet::QueryInterface(REFIID iid, void** out) {
   if (!out) return E_POINTER;
   *out = nullptr;
@@ -91,9 +108,7 @@ HRESULT STDMETHODCALLTYPE CPropertySet::Stat(STATPROPSETSTG* stat) {
 HRESULT CPropertySet::Read(IPropertyStorage* storage, const wchar_t* name, Value* value) {
   *value = Value();
   if (!storage) return E_POINTER;
-  PROPSPEC spec = {};
-  spec.ulKind = PRSPEC_LPWSTR;
-  spec.lpwstr = const_cast<LPOLESTR>(name);
+  const PROPSPEC spec = Named(name);
   PROPVARIANT read;
   PropVariantInit(&read);
   const HRESULT hr = storage->ReadMultiple(1, &spec, &read);
@@ -113,26 +128,20 @@ HRESULT CPropertySet::Read(IPropertyStorage* storage, const wchar_t* name, Value
 }
 
 HRESULT CPropertySet::WriteNumber(IPropertyStorage* storage, const wchar_t* name, LONG number) {
-  PROPSPEC spec = {};
-  spec.ulKind = PRSPEC_LPWSTR;
-  spec.lpwstr = const_cast<LPOLESTR>(name);
   PROPVARIANT value;
   PropVariantInit(&value);
   value.vt = VT_I4;
   value.lVal = number;
-  return storage->WriteMultiple(1, &spec, &value, PID_FIRST_USABLE);
+  return WriteOne(storage, name, value);
 }
 
 HRESULT CPropertySet::WriteText(IPropertyStorage* storage, const wchar_t* name, const std::wstring& text) {
-  PROPSPEC spec = {};
-  spec.ulKind = PRSPEC_LPWSTR;
-  spec.lpwstr = const_cast<LPOLESTR>(name);
   PROPVARIANT value;
   PropVariantInit(&value);
   value.vt = VT_BSTR;
   value.bstrVal = SysAllocString(text.c_str());
   if (!value.bstrVal) return E_OUTOFMEMORY;
-  const HRESULT hr = storage->WriteMultiple(1, &spec, &value, PID_FIRST_USABLE);
+  const HRESULT hr = WriteOne(storage, name, value);
   PropVariantClear(&value);
   return hr;
 }

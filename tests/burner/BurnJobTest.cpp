@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "BurnJob.h"
+#include "BurnTestSupport.h"
 #include "CdTestDrive.h"
 #include "ComPtr.h"
 #include "CueSheet.h"
@@ -76,11 +77,7 @@ class BurnFixture : public testing::Test {
   }
 
   BurnOutcome Burn(CImageDiscMaster& master, const BurnJob& job, RecordingCallback& callback, bool test = false) {
-    EXPECT_EQ(master.Open(), S_OK);
-    CBurnProgressEvents* events = new CBurnProgressEvents(&callback);
-    const BurnOutcome outcome = RecordCD(&master, master.Recorder(), job, &callback, events, test);
-    events->Release();
-    return outcome;
+    return BurnThrough(master, job, callback, test);
   }
 
   void ExpectNoImage(const CImageDiscMaster& master) {
@@ -469,16 +466,7 @@ class DataCdFixture : public BurnFixture {
   std::wstring Mp3(const std::wstring& name, double seconds, unsigned seed) {
     const std::wstring wav = Wav(name + L".src.wav", 44100, 2, Samples(static_cast<size_t>(seconds * 176400), seed));
     const std::wstring path = files / name;
-    BurnJob holder;
-    EXPECT_EQ(holder.AddFile(wav), S_OK);
-    CONVFORMAT format = {};
-    EXPECT_EQ(ConvGetFormatByName(&format, L"MP3"), S_OK);
-    IConvertDestination* destination = nullptr;
-    EXPECT_EQ(ConvCreateDest(&format, &destination), S_OK);
-    EXPECT_TRUE(destination->SetFileName(path.c_str()));
-    RecordingCallback callback;
-    EXPECT_EQ(AudioConvert(holder.entries.at(0).source, destination, &callback, nullptr, nullptr, -1, -1), S_OK);
-    destination->Release();
+    ConvertAlone(wav, L"MP3", path);
     return path;
   }
 

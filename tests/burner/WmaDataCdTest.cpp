@@ -6,6 +6,7 @@
 #include <string>
 
 #include "BurnJob.h"
+#include "BurnTestSupport.h"
 #include "FakeWMSdk.h"
 #include "ImageDiscMaster.h"
 #include "TestSupport.h"
@@ -57,27 +58,10 @@ class WindowsMediaDataCd : public testing::Test {
     return found;
   }
 
-  BurnOutcome Burn(CImageDiscMaster& master, const BurnJob& job, RecordingCallback& callback) {
-    EXPECT_EQ(master.Open(), S_OK);
-    CBurnProgressEvents* events = new CBurnProgressEvents(&callback);
-    const BurnOutcome outcome = RecordCD(&master, master.Recorder(), job, &callback, events, false);
-    events->Release();
-    return outcome;
-  }
-
   // What the writer makes of the WAV when the engine converts it alone, and the PCM it was handed.
   std::string Converted(const std::wstring& wav, std::vector<BYTE>& pcm) {
-    BurnJob holder;
-    EXPECT_EQ(holder.AddFile(wav), S_OK);
-    CONVFORMAT format = {};
-    EXPECT_EQ(ConvGetFormatByName(&format, L"Windows Media"), S_OK);
-    IConvertDestination* destination = nullptr;
-    EXPECT_EQ(ConvCreateDest(&format, &destination), S_OK);
     const std::wstring path = files / L"alone.wma";
-    EXPECT_TRUE(destination->SetFileName(path.c_str()));
-    RecordingCallback callback;
-    EXPECT_EQ(AudioConvert(holder.entries.at(0).source, destination, &callback, nullptr, nullptr, -1, -1), S_OK);
-    destination->Release();
+    ConvertAlone(wav, L"Windows Media", path);
     const std::string bytes = ReadFileBytes(path);
     std::wstring description;
     EXPECT_TRUE(ReadFakeOutput(path, description, pcm));
@@ -103,7 +87,7 @@ TEST_F(WindowsMediaDataCd, EachEntryBecomesTheWritersFileOnTheImage) {
 
   CImageDiscMaster master(files / L"disc.bin", files / L"disc.cue");
   RecordingCallback callback;
-  ASSERT_EQ(Burn(master, job, callback), BurnOutcome::Completed);
+  ASSERT_EQ(BurnThrough(master, job, callback), BurnOutcome::Completed);
   EXPECT_TRUE(callback.Errors().empty()) << callback.Errors().front();
   EXPECT_EQ(callback.currentFile, L"Completed");
   const std::string image = ReadFileBytes(files / L"disc.iso");
@@ -135,7 +119,7 @@ TEST_F(WindowsMediaDataCd, AWriterThatFailsRecordsNothing) {
   ASSERT_EQ(job.AddFile(files / L"b.wav"), S_OK);
   CImageDiscMaster master(files / L"disc.bin", files / L"disc.cue");
   RecordingCallback callback;
-  EXPECT_EQ(Burn(master, job, callback), BurnOutcome::Failed);
+  EXPECT_EQ(BurnThrough(master, job, callback), BurnOutcome::Failed);
   const std::vector<std::wstring> errors = callback.Errors();
   EXPECT_TRUE(std::any_of(errors.begin(), errors.end(), [](const std::wstring& line) {
     return line.find(L"Sample cannot be processed (error 80004005)") != std::wstring::npos;
