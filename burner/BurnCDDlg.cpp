@@ -102,8 +102,14 @@ INT_PTR CBurnCDDlg::DoModal(HWND parent) {
   // The drive list is an extended combo box (icons beside the names).
   INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_USEREX_CLASSES | ICC_LISTVIEW_CLASSES};
   InitCommonControlsEx(&controls);
-  return DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_BURNCD), parent, DialogProc,
-                         reinterpret_cast<LPARAM>(this));
+  const INT_PTR result = DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_BURNCD), parent,
+                                         DialogProc, reinterpret_cast<LPARAM>(this));
+  if (result == -1) {
+    wchar_t text[128];
+    swprintf(text, 128, L"The burner window cannot be opened (error %lu).", GetLastError());
+    cdforgeMessageBox(parent, text, kProductName, MB_OK | MB_ICONERROR);
+  }
+  return result;
 }
 
 INT_PTR CALLBACK CBurnCDDlg::DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -904,6 +910,5 @@ int RunCdforge(int argc, wchar_t** argv, IDiscMaster* platformMaster) {
       dialog.startImage = argv[++i];
     }
   }
-  dialog.DoModal(nullptr);
-  return 0;
+  return dialog.DoModal(nullptr) == -1 ? 1 : 0;
 }

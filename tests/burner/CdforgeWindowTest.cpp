@@ -307,6 +307,7 @@ TEST_F(CdforgeWindowTest, DroppedImageAloneIsLoadedButAmongOtherFilesIgnored) {
     Click(dialog, IDCANCEL);
   });
   EXPECT_EQ(Run({}), 0);
+  ASSERT_TRUE(user.Done()) << "the window was not shown: " << testing::PrintToString(boxes.Texts());
   EXPECT_EQ(mixed, (std::vector<std::wstring>{L"1. dropped.wav"}));
   EXPECT_EQ(alone, (std::vector<std::wstring>{L"1. a.wav", L"2. b.wav"}));
   EXPECT_TRUE(boxes.shown.empty()) << "a dropped image replaces the list without asking";
