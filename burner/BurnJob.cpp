@@ -498,40 +498,43 @@ BurnOutcome RecordCD(IDiscMaster* master, IDiscRecorder* recorder, const BurnJob
 
 // ------------------------------------------------------------------------------------------------------------
 
-HRESULT STDMETHODCALLTYPE CBurnProgressEvents::QueryCancel(boolean* cancel) {
-  if (cancel) *cancel = callback->IsCancelled() ? 1 : 0;
+HRESULT STDMETHODCALLTYPE CBurnEventMapping::QueryCancel(boolean* cancel) {
+  if (!cancel) return E_POINTER;
+  *cancel = eventsCallback->IsCancelled() ? TRUE : FALSE;
   return S_OK;
 }
 
-HRESULT STDMETHODCALLTYPE CBurnProgressEvents::NotifyPnPActivity() { return S_OK; }
+HRESULT STDMETHODCALLTYPE CBurnEventMapping::NotifyPnPActivity() { return S_OK; }
 
-HRESULT STDMETHODCALLTYPE CBurnProgressEvents::NotifyAddProgress(long, long) {
-  DispatchPending();
+HRESULT STDMETHODCALLTYPE CBurnEventMapping::NotifyAddProgress(long, long) {
+  PumpMessages();
   return S_OK;
 }
 
-HRESULT STDMETHODCALLTYPE CBurnProgressEvents::NotifyBlockProgress(long completed, long total) {
-  callback->SetProgressPos(static_cast<int>(completed));
-  callback->SetProgressRange(static_cast<int>(total));
-  DispatchPending();
+HRESULT STDMETHODCALLTYPE CBurnEventMapping::NotifyBlockProgress(long completed, long total) {
+  eventsCallback->SetProgressRange(static_cast<int>(total));
+  eventsCallback->SetProgressPos(static_cast<int>(completed));
+  PumpMessages();
   return S_OK;
 }
 
-HRESULT STDMETHODCALLTYPE CBurnProgressEvents::NotifyTrackProgress(long currentTrack, long totalTracks) {
+HRESULT STDMETHODCALLTYPE CBurnEventMapping::NotifyTrackProgress(long currentTrack, long totalTracks) {
   wchar_t text[64];
   swprintf(text, 64, L"Track %ld/%ld...", currentTrack + 1, totalTracks);
-  callback->SetCurrentFile(text, FALSE);
-  DispatchPending();
+  eventsCallback->SetCurrentFile(text, FALSE);
+  PumpMessages();
   return S_OK;
 }
 
-HRESULT STDMETHODCALLTYPE CBurnProgressEvents::NotifyPreparingBurn(long) { return S_OK; }
+HRESULT STDMETHODCALLTYPE CBurnEventMapping::NotifyPreparingBurn(long) { return S_OK; }
 
-HRESULT STDMETHODCALLTYPE CBurnProgressEvents::NotifyClosingDisc(long) {
-  callback->SetCurrentFile(L"Closing Disc...", FALSE);
+HRESULT STDMETHODCALLTYPE CBurnEventMapping::NotifyClosingDisc(long) {
+  eventsCallback->SetCurrentFile(L"Closing Disc...", FALSE);
   return S_OK;
 }
 
-HRESULT STDMETHODCALLTYPE CBurnProgressEvents::NotifyBurnComplete(HRESULT) { return S_OK; }
+HRESULT STDMETHODCALLTYPE CBurnEventMapping::NotifyBurnComplete(HRESULT) { return S_OK; }
 
-HRESULT STDMETHODCALLTYPE CBurnProgressEvents::NotifyEraseComplete(HRESULT) { return S_OK; }
+HRESULT STDMETHODCALLTYPE CBurnEventMapping::NotifyEraseComplete(HRESULT) { return S_OK; }
+
+void CBurnEventMapping::PumpMessages() { DispatchPending(); }

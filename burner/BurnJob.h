@@ -53,13 +53,13 @@ BurnOutcome StageJoliet(IDiscMaster* master, const BurnJob& job, IConvertCallbac
 BurnOutcome RecordCD(IDiscMaster* master, IDiscRecorder* recorder, const BurnJob& job, IConvertCallback* callback,
                      IDiscMasterProgressEvents* events, bool testMode);
 
-// The progress window's mapping of IMAPI's events onto its IConvertCallback: cancel flag, block progress,
-// track and closing texts. Dispatches pending window messages where the window would.
-class CBurnProgressEvents : public CRefCounted<IDiscMasterProgressEvents, IID_IDiscMasterProgressEvents, CBurnProgressEvents> {
+// IMAPI's progress events as a progress window shows them through its IConvertCallback: the cancel flag,
+// block progress (range before position, which would otherwise be clipped to the old range), track and
+// closing texts. Pending window messages are dispatched where the window would. IUnknown is left to the
+// class that is the COM object.
+class CBurnEventMapping : public IDiscMasterProgressEvents {
  public:
-  explicit CBurnProgressEvents(IConvertCallback* callback) : callback(callback) {}
-  virtual ~CBurnProgressEvents() = default;
-
+  virtual ~CBurnEventMapping() = default;
 
   HRESULT STDMETHODCALLTYPE QueryCancel(boolean* cancel) override;
   HRESULT STDMETHODCALLTYPE NotifyPnPActivity() override;
@@ -71,7 +71,18 @@ class CBurnProgressEvents : public CRefCounted<IDiscMasterProgressEvents, IID_ID
   HRESULT STDMETHODCALLTYPE NotifyBurnComplete(HRESULT status) override;
   HRESULT STDMETHODCALLTYPE NotifyEraseComplete(HRESULT status) override;
 
+  // Dispatches the thread's pending messages.
+  virtual void PumpMessages();
+
+ protected:
+  IConvertCallback* eventsCallback = nullptr;  // borrowed; set by the deriving class
+};
+
+// The mapping as a COM object of its own, for any IConvertCallback.
+class CBurnProgressEvents : public CRefCounted<CBurnEventMapping, IID_IDiscMasterProgressEvents, CBurnProgressEvents> {
+ public:
+  explicit CBurnProgressEvents(IConvertCallback* callback) { eventsCallback = callback; }
+
  private:
-  friend class CRefCounted<IDiscMasterProgressEvents, IID_IDiscMasterProgressEvents, CBurnProgressEvents>;  // deletes it at the last Release
-  IConvertCallback* callback;  // borrowed
+  friend class CRefCounted<CBurnEventMapping, IID_IDiscMasterProgressEvents, CBurnProgressEvents>;  // deletes it
 };

@@ -221,7 +221,8 @@ void CBurnCDProgress::SetCurrentFile(const wchar_t* text, BOOL isPath) {
 }
 
 // ------------------------------------------------------------------------------------------------------------
-// IDiscMasterProgressEvents: arrive on the window's thread while the disc master works.
+// IDiscMasterProgressEvents (the mapping it derives from): arrive on the window's thread while the disc master
+// works.
 
 HRESULT STDMETHODCALLTYPE CBurnCDProgress::QueryInterface(REFIID iid, void** out) {
   if (!out) return E_POINTER;
@@ -239,45 +240,6 @@ ULONG STDMETHODCALLTYPE CBurnCDProgress::Release() {
   if (left == 0) delete this;
   return static_cast<ULONG>(left);
 }
-
-HRESULT STDMETHODCALLTYPE CBurnCDProgress::QueryCancel(boolean* cancel) {
-  if (!cancel) return E_POINTER;
-  *cancel = cancelled ? TRUE : FALSE;
-  return S_OK;
-}
-
-HRESULT STDMETHODCALLTYPE CBurnCDProgress::NotifyPnPActivity() { return S_OK; }
-
-HRESULT STDMETHODCALLTYPE CBurnCDProgress::NotifyAddProgress(long, long) {
-  PumpMessages();
-  return S_OK;
-}
-
-HRESULT STDMETHODCALLTYPE CBurnCDProgress::NotifyBlockProgress(long completed, long total) {
-  // The range first: a position beyond the old range would be clipped to it.
-  SetProgressRange(static_cast<int>(total));
-  SetProgressPos(static_cast<int>(completed));
-  PumpMessages();
-  return S_OK;
-}
-
-HRESULT STDMETHODCALLTYPE CBurnCDProgress::NotifyTrackProgress(long currentTrack, long totalTracks) {
-  const std::wstring text =
-      L"Track " + std::to_wstring(currentTrack + 1) + L"/" + std::to_wstring(totalTracks) + L"...";
-  SetCurrentFile(text.c_str(), FALSE);
-  PumpMessages();
-  return S_OK;
-}
-
-HRESULT STDMETHODCALLTYPE CBurnCDProgress::NotifyPreparingBurn(long) { return S_OK; }
-
-HRESULT STDMETHODCALLTYPE CBurnCDProgress::NotifyClosingDisc(long) {
-  SetCurrentFile(L"Closing Disc...", FALSE);
-  return S_OK;
-}
-
-HRESULT STDMETHODCALLTYPE CBurnCDProgress::NotifyBurnComplete(HRESULT) { return S_OK; }
-HRESULT STDMETHODCALLTYPE CBurnCDProgress::NotifyEraseComplete(HRESULT) { return S_OK; }
 
 // ------------------------------------------------------------------------------------------------------------
 

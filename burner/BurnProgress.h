@@ -6,16 +6,17 @@
 
 #include <atomic>
 
+#include "BurnJob.h"
 #include "Imapi.h"
 #include "tavcore.h"
 
 // The IConvertCallback methods may be called from the conversion's worker thread: they hand their work to the
 // window's thread by sent messages and never touch the controls themselves. Everything else, the progress
 // events included, is for the window's thread only.
-class CBurnCDProgress : public IConvertCallback, public IDiscMasterProgressEvents {
+class CBurnCDProgress : public IConvertCallback, public CBurnEventMapping {
  public:
   // One reference, the creator's; the last Release deletes the object (make it with new).
-  CBurnCDProgress() = default;
+  CBurnCDProgress() { eventsCallback = this; }
   CBurnCDProgress(const CBurnCDProgress&) = delete;
   CBurnCDProgress& operator=(const CBurnCDProgress&) = delete;
 
@@ -34,7 +35,8 @@ class CBurnCDProgress : public IConvertCallback, public IDiscMasterProgressEvent
 
   // Dispatches messages until the user closes the window.
   void WaitUntilClosed();
-  void PumpMessages();
+  // Dispatches pending messages, keyboard navigation of the window included.
+  void PumpMessages() override;
 
   // The test-mode question: true keeps test mode ("Yes"), false records for real.
   static bool ConfirmTestMode(HWND owner);
@@ -52,16 +54,6 @@ class CBurnCDProgress : public IConvertCallback, public IDiscMasterProgressEvent
   void STDMETHODCALLTYPE SetStatusText(const wchar_t* text) override;
   BOOL STDMETHODCALLTYPE IsCancelled() override { return cancelled; }
   void STDMETHODCALLTYPE SetCurrentFile(const wchar_t* text, BOOL isPath) override;
-
-  HRESULT STDMETHODCALLTYPE QueryCancel(boolean* cancel) override;
-  HRESULT STDMETHODCALLTYPE NotifyPnPActivity() override;
-  HRESULT STDMETHODCALLTYPE NotifyAddProgress(long completedSteps, long totalSteps) override;
-  HRESULT STDMETHODCALLTYPE NotifyBlockProgress(long completed, long total) override;
-  HRESULT STDMETHODCALLTYPE NotifyTrackProgress(long currentTrack, long totalTracks) override;
-  HRESULT STDMETHODCALLTYPE NotifyPreparingBurn(long estimatedSeconds) override;
-  HRESULT STDMETHODCALLTYPE NotifyClosingDisc(long estimatedSeconds) override;
-  HRESULT STDMETHODCALLTYPE NotifyBurnComplete(HRESULT status) override;
-  HRESULT STDMETHODCALLTYPE NotifyEraseComplete(HRESULT status) override;
 
  private:
   virtual ~CBurnCDProgress();

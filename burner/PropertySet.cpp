@@ -5,16 +5,16 @@
 namespace {
 
 PROPSPEC Named(const wchar_t* name) {
-  PROPSPEC spec = {};
-  spec.ulKind = PRSPEC_LPWSTR;
-  spec.lpwstr = const_cast<LPOLESTR>(name);
-  return spec;
+  PROPSPEC named = {};
+  named.ulKind = PRSPEC_LPWSTR;
+  named.lpwstr = const_cast<LPOLESTR>(name);
+  return named;
 }
 
 HRESULT WriteOne(IPropertyStorage* storage, const wchar_t* name, const PROPVARIANT& value) {
   if (!storage) return E_POINTER;
-  const PROPSPEC spec = Named(name);
-  return storage->WriteMultiple(1, &spec, &value, PID_FIRST_USABLE);
+  const PROPSPEC property = Named(name);
+  return storage->WriteMultiple(1, &property, &value, PID_FIRST_USABLE);
 }
 
 }  // namespace
@@ -108,10 +108,10 @@ HRESULT STDMETHODCALLTYPE CPropertySet::Stat(STATPROPSETSTG* stat) {
 HRESULT CPropertySet::Read(IPropertyStorage* storage, const wchar_t* name, Value* value) {
   *value = Value();
   if (!storage) return E_POINTER;
-  const PROPSPEC spec = Named(name);
+  const PROPSPEC property = Named(name);
   PROPVARIANT read;
   PropVariantInit(&read);
-  const HRESULT hr = storage->ReadMultiple(1, &spec, &read);
+  const HRESULT hr = storage->ReadMultiple(1, &property, &read);
   if (hr == S_OK && read.vt != VT_EMPTY) {
     if (read.vt == VT_I4 || read.vt == VT_UI4) {
       value->type = VT_I4;
