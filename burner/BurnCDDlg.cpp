@@ -102,8 +102,7 @@ INT_PTR CBurnCDDlg::DoModal(HWND parent) {
   // The drive list is an extended combo box (icons beside the names).
   INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_USEREX_CLASSES | ICC_LISTVIEW_CLASSES};
   InitCommonControlsEx(&controls);
-  const INT_PTR result = DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_BURNCD), parent,
-                                         DialogProc, reinterpret_cast<LPARAM>(this));
+  const INT_PTR result = RunModal(GetModuleHandleW(nullptr), IDD_BURNCD, parent);
   if (result == -1) {
     wchar_t text[128];
     swprintf(text, 128, L"The burner window cannot be opened (error %lu).", GetLastError());
@@ -112,19 +111,7 @@ INT_PTR CBurnCDDlg::DoModal(HWND parent) {
   return result;
 }
 
-INT_PTR CALLBACK CBurnCDDlg::DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-  CBurnCDDlg* self = nullptr;
-  if (message == WM_INITDIALOG) {
-    self = reinterpret_cast<CBurnCDDlg*>(lParam);
-    SetWindowLongPtrW(hwnd, DWLP_USER, lParam);
-    self->window = hwnd;
-  } else {
-    self = reinterpret_cast<CBurnCDDlg*>(GetWindowLongPtrW(hwnd, DWLP_USER));
-  }
-  return self ? self->HandleMessage(message, wParam, lParam) : FALSE;
-}
-
-INT_PTR CBurnCDDlg::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+INT_PTR CBurnCDDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_INITDIALOG:
       OnInit();

@@ -8,6 +8,7 @@
 
 #include "BurnJob.h"
 #include "CdImageFile.h"
+#include "Dialog.h"
 #include "Imapi.h"
 #include "tavcore.h"
 
@@ -26,7 +27,7 @@ struct BurnRow {
   std::wstring formatName;
 };
 
-class CBurnCDDlg {
+class CBurnCDDlg : public CDialog {
  public:
   static constexpr const wchar_t* kProductName = L"Tavrel cdforge";
   static constexpr const wchar_t* kImageRecorderText = L"Image file (BIN/CUE or ISO)";
@@ -43,7 +44,6 @@ class CBurnCDDlg {
 
   // Runs the window until "&Close".
   INT_PTR DoModal(HWND parent);
-  HWND Window() const { return window; }
 
   // Adds a path as a playlist's entries or as one row; refreshes the totals.
   void AddPath(const std::wstring& path);
@@ -79,8 +79,7 @@ class CBurnCDDlg {
     IDiscRecorder* recorder = nullptr;  // owned reference; null for the image recorder
     bool image = false;
   };
-  static INT_PTR CALLBACK DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
-  INT_PTR HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+  INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
   void OnInit();
   void OnCommand(int id, int code);
   LRESULT OnNotify(NMHDR* header);
@@ -101,7 +100,6 @@ class CBurnCDDlg {
   void DeleteSelected();
 
   IDiscMaster* platformMaster;
-  HWND window = nullptr;
   HIMAGELIST images = nullptr;
   std::vector<BurnRow> rows;
   std::vector<Drive> drives;

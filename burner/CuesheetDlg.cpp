@@ -8,38 +8,33 @@
 void ShowCdforgeHelp(HWND owner, UINT context);
 
 INT_PTR CCuesheetDlg::DoModal(HWND parent) {
-  return DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_CDIMAGES), parent, DialogProc,
-                         reinterpret_cast<LPARAM>(this));
+  return RunModal(GetModuleHandleW(nullptr), IDD_CDIMAGES, parent);
 }
 
-INT_PTR CALLBACK CCuesheetDlg::DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+INT_PTR CCuesheetDlg::OnMessage(UINT message, WPARAM wParam, LPARAM) {
   if (message == WM_INITDIALOG) {
-    SetWindowLongPtrW(hwnd, DWLP_USER, lParam);
-    CCuesheetDlg* self = reinterpret_cast<CCuesheetDlg*>(lParam);
-    self->window = hwnd;
-    self->FillNames();
+    FillNames();
     return TRUE;
   }
-  CCuesheetDlg* self = reinterpret_cast<CCuesheetDlg*>(GetWindowLongPtrW(hwnd, DWLP_USER));
-  if (!self || message != WM_COMMAND) return FALSE;
+  if (message != WM_COMMAND) return FALSE;
   switch (LOWORD(wParam)) {
     case IDC_IMG_SAVE:
-      if (self->Save(self->TypedName())) self->FillNames();
+      if (Save(TypedName())) FillNames();
       return TRUE;
     case IDC_IMG_LOAD:
-      if (self->Load(self->TypedName())) EndDialog(hwnd, IDOK);
+      if (Load(TypedName())) EndDialog(window, IDOK);
       return TRUE;
     case IDC_IMG_DELETE:
-      if (self->Delete(self->TypedName())) {
-        self->FillNames();
-        SetDlgItemTextW(hwnd, IDC_IMG_NAME, L"");
+      if (Delete(TypedName())) {
+        FillNames();
+        SetDlgItemTextW(window, IDC_IMG_NAME, L"");
       }
       return TRUE;
     case IDC_IMG_HELP:
-      ShowCdforgeHelp(hwnd, IDH_CDFORGE_IMAGES);
+      ShowCdforgeHelp(window, IDH_CDFORGE_IMAGES);
       return TRUE;
     case IDCANCEL:
-      EndDialog(hwnd, IDCANCEL);
+      EndDialog(window, IDCANCEL);
       return TRUE;
     default:
       return FALSE;

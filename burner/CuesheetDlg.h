@@ -4,9 +4,11 @@
 
 #include <string>
 
+#include "Dialog.h"
+
 class CBurnCDDlg;
 
-class CCuesheetDlg {
+class CCuesheetDlg : public CDialog {
  public:
   explicit CCuesheetDlg(CBurnCDDlg& burner) : burner(burner) {}
   INT_PTR DoModal(HWND parent);
@@ -17,11 +19,10 @@ class CCuesheetDlg {
   bool Delete(const std::wstring& name);
 
  private:
-  static INT_PTR CALLBACK DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+  INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
   void FillNames();
   std::wstring TypedName() const;
   int Ask(const wchar_t* text, UINT flags) const;
 
   CBurnCDDlg& burner;
-  HWND window = nullptr;
 };

@@ -49,8 +49,7 @@ void CISOSettingsDlg::ClearCache(const std::wstring& cacheFolder, int format, in
 }
 
 INT_PTR CISOSettingsDlg::DoModal(HWND parent) {
-  return DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_ISOSETTINGS), parent, DialogProc,
-                         reinterpret_cast<LPARAM>(this));
+  return RunModal(GetModuleHandleW(nullptr), IDD_ISOSETTINGS, parent);
 }
 
 void CISOSettingsDlg::OnInit() {
@@ -74,72 +73,68 @@ void CISOSettingsDlg::ShowEncoding() {
   SetDlgItemTextW(window, IDC_ISO_ENCODING, text);
 }
 
-INT_PTR CALLBACK CISOSettingsDlg::DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+INT_PTR CISOSettingsDlg::OnMessage(UINT message, WPARAM wParam, LPARAM) {
   if (message == WM_INITDIALOG) {
-    SetWindowLongPtrW(hwnd, DWLP_USER, lParam);
-    CISOSettingsDlg* self = reinterpret_cast<CISOSettingsDlg*>(lParam);
-    self->window = hwnd;
-    self->OnInit();
+    OnInit();
     return TRUE;
   }
-  CISOSettingsDlg* self = reinterpret_cast<CISOSettingsDlg*>(GetWindowLongPtrW(hwnd, DWLP_USER));
-  if (!self || message != WM_COMMAND) return FALSE;
+  if (message != WM_COMMAND) return FALSE;
   wchar_t folder[MAX_PATH] = {};
-  GetDlgItemTextW(hwnd, IDC_ISO_CACHEDIR, folder, MAX_PATH);
+  GetDlgItemTextW(window, IDC_ISO_CACHEDIR, folder, MAX_PATH);
   switch (LOWORD(wParam)) {
     case IDC_ISO_ENCODING_CHANGE: {
       CONVFORMAT target = {};
-      if (SUCCEEDED(ConvGetFormatByName(&target, self->format == 3 ? L"Windows Media" : L"MP3"))) {
-        ConvDefOutputSettings(hwnd, &target);
-        self->ShowEncoding();
+      if (SUCCEEDED(ConvGetFormatByName(&target, format == 3 ? L"Windows Media" : L"MP3"))) {
+        ConvDefOutputSettings(window, &target);
+        ShowEncoding();
       }
       return TRUE;
     }
     case IDC_ISO_OPEN: {
-      const std::wstring sub = std::wstring(folder) + L"\\" + self->Subfolder();
-      SHCreateDirectoryExW(hwnd, sub.c_str(), nullptr);
-      ShellExecuteW(hwnd, L"open", sub.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+      const std::wstring sub = std::wstring(folder) + L"\\" + Subfolder();
+      SHCreateDirectoryExW(window, sub.c_str(), nullptr);
+      ShellExecuteW(window, L"open", sub.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
       return TRUE;
     }
     case IDC_ISO_CLEAR: {
-      if (cdforgeMessageBox(hwnd, L"Do you want to delete all cache files?", CBurnCDDlg::kProductName,
+      if (cdforgeMessageBox(window, L"Do you want to delete all cache files?", CBurnCDDlg::kProductName,
                       MB_YESNO | MB_ICONQUESTION) != IDYES)
         return TRUE;
       int deleted = 0, failed = 0;
-      ClearCache(folder, self->format, &deleted, &failed);
+      ClearCache(folder, format, &deleted, &failed);
       wchar_t text[160];
       swprintf(text, 160, L"Cleared cache: %d cache files deleted successfully, %d failed", deleted, failed);
-      cdforgeMessageBox(hwnd, text, CBurnCDDlg::kProductName, MB_OK | MB_ICONINFORMATION);
+      cdforgeMessageBox(window, text, CBurnCDDlg::kProductName, MB_OK | MB_ICONINFORMATION);
       return TRUE;
     }
     case IDC_ISO_CACHE_CHANGE: {
       BROWSEINFOW browse = {};
-      browse.hwndOwner = hwnd;
+      browse.hwndOwner = window;
       browse.lpszTitle = L"Please select directory for cache files.";
       browse.ulFlags = BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE;
       PIDLIST_ABSOLUTE chosen = SHBrowseForFolderW(&browse);
       if (chosen) {
         wchar_t path[MAX_PATH] = {};
-        if (SHGetPathFromIDListW(chosen, path)) SetDlgItemTextW(hwnd, IDC_ISO_CACHEDIR, path);
+        if (SHGetPathFromIDListW(chosen, path)) SetDlgItemTextW(window, IDC_ISO_CACHEDIR, path);
         CoTaskMemFree(chosen);
       }
       return TRUE;
     }
     case IDC_ISO_HELP:
-      ShowCdforgeHelp(hwnd, IDH_CDFORGE_SETTINGS);
+      ShowCdforgeHelp(window, IDH_CDFORGE_SETTINGS);
       return TRUE;
     case IDOK: {
       wchar_t text[64] = {};
-      GetDlgItemTextW(hwnd, IDC_ISO_LABEL, text, 64);
-      self->label = std::wstring(text).substr(0, 32);
+      GetDlgItemTextW(window, IDC_ISO_LABEL, text, 64);
+      label = std::wstring(text).substr(0, 32);
       WritePString(kSettings, L"CDCache", folder);
-      WritePInt(kSettings, L"NoReencode", IsDlgButtonChecked(hwnd, IDC_ISO_NOREENCODE) == BST_CHECKED);
-      WritePInt(kSettings, L"UseCDCache", IsDlgButtonChecked(hwnd, IDC_ISO_USECACHE) == BST_CHECKED);
-      EndDialog(hwnd, IDOK);
+      WritePInt(kSettings, L"NoReencode", IsDlgButtonChecked(window, IDC_ISO_NOREENCODE) == BST_CHECKED);
+      WritePInt(kSettings, L"UseCDCache", IsDlgButtonChecked(window, IDC_ISO_USECACHE) == BST_CHECKED);
+      EndDialog(window, IDOK);
       return TRUE;
     }
     case IDCANCEL:
-      EndDialog(hwnd, IDCANCEL);
+      EndDialog(window, IDCANCEL);
       return TRUE;
     default:
       return FALSE;

@@ -4,7 +4,9 @@
 
 #include <string>
 
-class CISOSettingsDlg {
+#include "Dialog.h"
+
+class CISOSettingsDlg : public CDialog {
  public:
   // format: 2 (MP3 CD) or 3 (Windows Media CD).
   CISOSettingsDlg(int format, std::wstring label) : format(format), label(std::move(label)) {}
@@ -17,12 +19,11 @@ class CISOSettingsDlg {
   static void ClearCache(const std::wstring& cacheFolder, int format, int* deleted, int* failed);
 
  private:
-  static INT_PTR CALLBACK DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+  INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
   void OnInit();
   void ShowEncoding();
   const wchar_t* Subfolder() const { return format == 3 ? L"wma" : L"mp3"; }
 
   int format;
   std::wstring label;
-  HWND window = nullptr;
 };

@@ -1,4 +1,4 @@
-// A thin base for voxcap's dialogs: the procedure finds the object stored at WM_INITDIALOG and lets it answer.
+// A thin base for the programs' dialogs: the procedure finds the object stored at WM_INITDIALOG and lets it answer.
 #pragma once
 
 #include <windows.h>
