@@ -9,6 +9,7 @@
 #include <wincrypt.h>
 
 #include "PropertySet.h"
+#include "QuietCallback.h"
 #include "RedBookDest.h"
 
 namespace {
@@ -39,19 +40,11 @@ void DispatchPending() {
 
 // Keeps what a source reports while it is only measured: the conversion would report it again, so only a
 // source that cannot even be opened has its lines shown.
-class CSilentCallback : public IConvertCallback {
+class CSilentCallback : public CQuietCallback {
  public:
-  BOOL STDMETHODCALLTYPE ConfirmOverwrite(const wchar_t*) override { return FALSE; }
-  void STDMETHODCALLTYPE Log(const wchar_t* text) override { LogStyled(text, L""); }
   void STDMETHODCALLTYPE LogStyled(const wchar_t* text, const wchar_t* style) override {
     lines.emplace_back(text ? text : L"", style ? style : L"");
   }
-  void STDMETHODCALLTYPE SetProgressRange(int) override {}
-  void STDMETHODCALLTYPE SetProgressPos(int) override {}
-  void STDMETHODCALLTYPE StepProgress(int) override {}
-  void STDMETHODCALLTYPE SetStatusText(const wchar_t*) override {}
-  BOOL STDMETHODCALLTYPE IsCancelled() override { return FALSE; }
-  void STDMETHODCALLTYPE SetCurrentFile(const wchar_t*, BOOL) override {}
 
   std::vector<std::pair<std::wstring, std::wstring>> lines;  // text, style
 };

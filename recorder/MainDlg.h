@@ -14,10 +14,11 @@
 #include "LevelMeter.h"
 #include "MetadataDlg.h"
 #include "Mixer.h"
+#include "QuietCallback.h"
 #include "Recorder.h"
 #include "tavcore.h"
 
-class CMainDlg final : public CDialog, public IConvertCallback, public IRecorderEvents {
+class CMainDlg final : public CDialog, public CQuietCallback, public IRecorderEvents {
  public:
   // Timer ids: the meter (100 ms), the status while recording (500 ms), the start and stop schedules (1 s).
   static constexpr UINT_PTR kMeterTimer = 1, kStatusTimer = 2, kStartTimer = 3, kStopTimer = 4;
@@ -43,16 +44,8 @@ class CMainDlg final : public CDialog, public IConvertCallback, public IRecorder
   const RecordingTags& Tags() const { return tags; }
   const CLevelMeter& Meter() const { return meter; }
 
-  // IConvertCallback: the destination's reports. Errors may come from the encoder thread.
-  BOOL STDMETHODCALLTYPE ConfirmOverwrite(const wchar_t*) override { return TRUE; }
-  void STDMETHODCALLTYPE Log(const wchar_t*) override {}
+  // IConvertCallback: the destination's errors (they may come from the encoder thread) become messages.
   void STDMETHODCALLTYPE LogStyled(const wchar_t* text, const wchar_t* style) override;
-  void STDMETHODCALLTYPE SetProgressRange(int) override {}
-  void STDMETHODCALLTYPE SetProgressPos(int) override {}
-  void STDMETHODCALLTYPE StepProgress(int) override {}
-  void STDMETHODCALLTYPE SetStatusText(const wchar_t*) override {}
-  BOOL STDMETHODCALLTYPE IsCancelled() override { return FALSE; }
-  void STDMETHODCALLTYPE SetCurrentFile(const wchar_t*, BOOL) override {}
 
   // IRecorderEvents: from the capture and encoder threads; handled on the window's thread.
   void OnRecorderMessage(const std::wstring& text, const std::wstring& caption, UINT icon) override;

@@ -5,27 +5,20 @@
 #include <vector>
 
 #include "PcmFormat.h"
+#include "QuietCallback.h"
 #include "tavcore.h"
 
 namespace {
 
 // Keeps the first error line; everything else a probe says is dropped.
-class CaptureCallback : public IConvertCallback {
+class CaptureCallback : public CQuietCallback {
  public:
-  BOOL STDMETHODCALLTYPE ConfirmOverwrite(const wchar_t*) override { return TRUE; }
-  void STDMETHODCALLTYPE Log(const wchar_t*) override {}
   void STDMETHODCALLTYPE LogStyled(const wchar_t* text, const wchar_t* style) override {
     if (firstError.empty() && text && style && wcschr(style, L'e')) {
       firstError = text;
       while (!firstError.empty() && (firstError.back() == L'\n' || firstError.back() == L'\r')) firstError.pop_back();
     }
   }
-  void STDMETHODCALLTYPE SetProgressRange(int) override {}
-  void STDMETHODCALLTYPE SetProgressPos(int) override {}
-  void STDMETHODCALLTYPE StepProgress(int) override {}
-  void STDMETHODCALLTYPE SetStatusText(const wchar_t*) override {}
-  BOOL STDMETHODCALLTYPE IsCancelled() override { return FALSE; }
-  void STDMETHODCALLTYPE SetCurrentFile(const wchar_t*, BOOL) override {}
 
   std::wstring firstError;
 };
